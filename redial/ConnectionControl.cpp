@@ -1,0 +1,150 @@
+#include "ConnectionControl.h"
+
+#include <algorithm>
+#include <string_view>
+
+std::atomic<bool> RedialPending{false};
+std::atomic<ras::HRASCONN> CurrentConnection{0};
+std::vector<ras::RasConnection> ConnectionList(InitialConnectionRecords);
+std::uint32_t ConnectionCount = 0;
+
+namespace {
+
+std::atomic<ras::IRasService*> Service{nullptr};
+
+std::string_view UpToNul(const std::string& s) {
+    std::string_view v(s);
+    return v.substr(0, std::min(v.find('\0'), v.size()));
+}
+
+unsigned char FoldLatin(unsigned char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 'a' + 'A') : c;
+}
+
+// Longer fields than the service's would be cut or overrun: such a dial is not requested.
+bool FitsDialFields(const std::string& Entry, const std::string& Account,
+                    const std::string& Password) {
+    return UpToNul(Entry).size() <= ras::RAS_MaxEntryName &&
+           UpToNul(Account).size() <= ras::UNLEN && UpToNul(Password).size() <= ras::PWLEN;
+}
+
+} // namespace
+
+void SetRasService(ras::IRasService* NewService) {
+    Service.store(NewService);
+}
+
+ras::IRasService* GetRasService() {
+    return Service.load();
+}
+
+bool SameEntryName(const std::string& A, const std::string& B) {
+    const std::string_view a = UpToNul(A);
+    const std::string_view b = UpToNul(B);
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (FoldLatin(static_cast<unsigned char>(a[i])) !=
+            FoldLatin(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+void EnumConnections() {
+    try {
+        ras::IRasService* service = Service.load();
+        if (!service) {
+            ConnectionCount = 0;
+            return;
+        }
+        if (ConnectionList.size() < InitialConnectionRecords)
+            ConnectionList.resize(InitialConnectionRecords);
+        std::uint32_t count = 0;
+        ras::RasError error = service->EnumConnections(ConnectionList, count);
+        // The table may grow between the two calls; a few retries settle it.
+        for (int retry = 0; error == ras::ERROR_BUFFER_TOO_SMALL && retry < 4; ++retry) {
+            ConnectionList.resize(std::max<size_t>(count, ConnectionList.size() + 1));
+            count = 0;
+            error = service->EnumConnections(ConnectionList, count);
+        }
+        if (error != ras::SUCCESS) {
+            std::string text;
+            service->GetErrorString(error, text);
+            // A failed listing must not leave an earlier one's records to be matched.
+            ConnectionCount = 0;
+            return;
+        }
+        ConnectionCount =
+            std::min<std::uint32_t>(count, static_cast<std::uint32_t>(ConnectionList.size()));
+    } catch (...) {
+        ConnectionCount = 0;
+    }
+}
+
+ras::HRASCONN FindConnection(const std::string& EntryName) {
+    EnumConnections();
+    const std::uint32_t count =
+        std::min<std::uint32_t>(ConnectionCount, static_cast<std::uint32_t>(ConnectionList.size()));
+    for (std::uint32_t i = 0; i < count; ++i)
+        if (SameEntryName(ConnectionList[i].szEntryName, EntryName))
+            return ConnectionList[i].hrasconn;
+    return 0;
+}
+
+bool IsConnected(const std::string& EntryName) {
+    const ras::HRASCONN handle = FindConnection(EntryName);
+    CurrentConnection.store(handle);
+    return handle != 0;
+}
+
+void HangUp() {
+    try {
+        // Taking the handle in one step means two threads never hang up the same one.
+        const ras::HRASCONN handle = CurrentConnection.exchange(0);
+        if (handle == 0)
+            return;
+        if (ras::IRasService* service = Service.load())
+            service->HangUp(handle);
+    } catch (...) {
+    }
+}
+
+void Dial(const std::string& EntryName, const std::string& Account, const std::string& Password) {
+    try {
+        const ras::HRASCONN existing = FindConnection(EntryName);
+        CurrentConnection.store(existing);
+        if (existing != 0)
+            return;
+        if (!FitsDialFields(EntryName, Account, Password))
+            return;
+        ras::IRasService* service = Service.load();
+        if (!service)
+            return;
+        ras::RasDialParams params;
+        params.szEntryName = std::string(UpToNul(EntryName));
+        params.szPhoneNumber = "";
+        params.szCallbackNumber = "*";
+        params.szUserName = std::string(UpToNul(Account));
+        params.szPassword = std::string(UpToNul(Password));
+        params.szDomain = "*";
+        CurrentConnection.store(0);
+        service->Dial(params, &RasDialNotify, CurrentConnection);
+        std::fill(params.szPassword.begin(), params.szPassword.end(), '\0');
+    } catch (...) {
+    }
+}
+
+void RasDialNotify(std::uint32_t /*unMsg*/, ras::RASCONNSTATE rasconnstate, std::uint32_t dwError) {
+    try {
+        if (rasconnstate == ras::RASCS_Connected) {
+            RedialPending.store(false);
+        } else if (rasconnstate == ras::RASCS_Disconnected) {
+            if (ras::IRasService* service = Service.load()) {
+                std::string text;
+                service->GetErrorString(dwError, text);
+            }
+            HangUp();
+        }
+    } catch (...) {
+    }
+}
