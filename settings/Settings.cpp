@@ -269,11 +269,18 @@ std::string SettingsTempPath(const std::string& Path) {
 void LoadSettings(ISettingsControls& Controls, const std::string& Path) {
     try {
         std::string text;
-        const ReadResult read = ReadSettingsText(Path, text);
-        if (read == ReadResult::Missing)
+        if (ReadSettingsText(Path, text) == ReadResult::Missing)
             return;
         // A file that cannot be read counts as an empty one.
-        const std::vector<std::string_view> lines = SplitLines(text);
+        ApplySettingsText(Controls, text);
+    } catch (...) {
+        // Settings that cannot be loaded leave the remaining fields as they are.
+    }
+}
+
+void ApplySettingsText(ISettingsControls& Controls, std::string_view Text) {
+    try {
+        const std::vector<std::string_view> lines = SplitLines(Text);
 
         const std::string dialer = Value(lines, "dialertext");
         std::int32_t index = 0;
@@ -290,7 +297,7 @@ void LoadSettings(ISettingsControls& Controls, const std::string& Path) {
         // Last, because a change counts as a click on the switch, which saves again.
         Controls.SetStart(Trim(Value(lines, "start")) == "1");
     } catch (...) {
-        // Settings that cannot be loaded leave the remaining fields as they are.
+        // A failure while applying stops the remaining keys.
     }
 }
 

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <string_view>
 
 // The six values of the settings tab, as dialup.ini reads and writes them. The window
 // implements this over its controls; tests use TSettingsValues.
@@ -67,6 +68,8 @@ std::string SettingsFilePath();
 // Reads the file into the controls; every failure is dropped. A file that exists but cannot
 // be read (not a regular file, or larger than MaxSettingsFileSize) counts as an empty one.
 void LoadSettings(ISettingsControls& Controls, const std::string& Path);
+// Applies a file's text (its bytes, as read) to the controls.
+void ApplySettingsText(ISettingsControls& Controls, std::string_view Text);
 // Writes the controls to the file, replacing it whole; every failure is dropped.
 // Returns whether the file now holds the new contents.
 bool SaveSettings(const ISettingsControls& Controls, const std::string& Path);
