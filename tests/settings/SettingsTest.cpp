@@ -600,3 +600,56 @@ TEST(SettingsFilePath, IsDialupIniBesideTheExecutable) {
 }
 
 } // namespace
+
+namespace {
+
+struct OversizedCase {
+    std::size_t Entry, User, Pwd;
+};
+
+void PrintTo(const OversizedCase& c, std::ostream* os) {
+    *os << "entry " << c.Entry << ", account " << c.User << ", password " << c.Pwd;
+}
+
+// Over-long entries, accounts and passwords survive a save and a load byte for byte, and are
+// dialled only when they fit the service's 256-byte fields.
+class OversizedInputTest : public WiredSettingsTest,
+                           public ::testing::WithParamInterface<OversizedCase> {};
+
+TEST_P(OversizedInputTest, LoadsWholeAndDialsOnlyWhatFits) {
+    const OversizedCase& c = GetParam();
+    Items.push_back(std::string(c.Entry, 'e'));
+    Service.AddEntry(Items.back());
+    TSettingsValues typed;
+    typed.ItemCount = static_cast<int>(Items.size());
+    typed.ItemIndex = static_cast<int>(Items.size()) - 1;
+    typed.User = std::string(c.User, 'u');
+    typed.Pwd = std::string(c.Pwd, 'p');
+    typed.Time = "3";
+    typed.WaintTime = "0";
+    typed.Checked = true;
+    ASSERT_TRUE(SaveSettings(typed, Path));
+
+    Values.ItemCount = static_cast<int>(Items.size());
+    LoadSettings(Values, Path);
+    EXPECT_EQ(Values.ItemIndex, typed.ItemIndex);
+    EXPECT_EQ(Values.User, typed.User);
+    EXPECT_EQ(Values.Pwd, typed.Pwd);
+    ASSERT_TRUE(Values.Checked);
+
+    for (int tick = 0; tick < 5; ++tick)
+        Engine.Timer1Timer();
+    const bool fits = c.Entry <= 256 && c.User <= 256 && c.Pwd <= 256;
+    EXPECT_EQ(Service.GetCounters().Dials, fits ? 1u : 0u);
+    Service.WaitIdle();
+    // A dial that fits reconnects; an undiallable cycle stays pending, nothing else.
+    EXPECT_EQ(RedialPending.load(), !fits);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, OversizedInputTest,
+                         ::testing::Values(OversizedCase{255, 255, 255},
+                                           OversizedCase{256, 256, 256}, OversizedCase{257, 8, 8},
+                                           OversizedCase{8, 257, 8}, OversizedCase{8, 8, 257},
+                                           OversizedCase{100000, 100000, 100000}));
+
+} // namespace
