@@ -12,6 +12,8 @@ std::string ErrorText(RasError Code) {
         return "连接句柄无效。";
     case ERROR_INVALID_PARAMETER:
         return "参数不正确。";
+    case ERROR_PORT_ALREADY_OPEN:
+        return "该连接已经打开。";
     case ERROR_BUFFER_TOO_SMALL:
         return "缓冲区太小。";
     case ERROR_CANNOT_FIND_PHONEBOOK_ENTRY:

@@ -93,6 +93,13 @@ RasError SimulatedRas::Dial(const RasDialParams& Params, RasDialFunc Notifier,
             Connection.store(0);
             result = ERROR_DIAL_ALREADY_IN_PROGRESS;
             event = "dial " + entry->Name + ": already dialling";
+        } else if (std::any_of(FLines.begin(), FLines.end(), [&](const Line& l) {
+                       return l.State == LineState::Connected && SameName(l.Name, entry->Name);
+                   })) {
+            // One device carries one line.
+            Connection.store(0);
+            result = ERROR_PORT_ALREADY_OPEN;
+            event = "dial " + entry->Name + ": already connected";
         } else {
             RasError outcome = FDialFailure;
             if (outcome == 0 && entry->Credentials &&

@@ -11,6 +11,8 @@ std::uint32_t ConnectionCount = 0;
 namespace {
 
 std::atomic<ras::IRasService*> Service{nullptr};
+// Whether the last listing succeeded; a failed one says nothing about what is connected.
+bool ListingOk = false;
 
 std::string_view UpToNul(const std::string& s) {
     std::string_view v(s);
@@ -52,6 +54,7 @@ bool SameEntryName(const std::string& A, const std::string& B) {
 
 void EnumConnections() {
     try {
+        ListingOk = false;
         ras::IRasService* service = Service.load();
         if (!service) {
             ConnectionCount = 0;
@@ -76,6 +79,7 @@ void EnumConnections() {
         }
         ConnectionCount =
             std::min<std::uint32_t>(count, static_cast<std::uint32_t>(ConnectionList.size()));
+        ListingOk = true;
     } catch (...) {
         ConnectionCount = 0;
     }
@@ -115,18 +119,22 @@ void Dial(const std::string& EntryName, const std::string& Account, const std::s
         CurrentConnection.store(existing);
         if (existing != 0)
             return;
+        // Without a listing the entry may well be up: dialling it again could bring up a
+        // second line. The next pending tick looks again.
+        if (!ListingOk)
+            return;
         if (!FitsDialFields(EntryName, Account, Password))
             return;
         ras::IRasService* service = Service.load();
         if (!service)
             return;
-        ras::RasDialParams params;
-        params.szEntryName = std::string(UpToNul(EntryName));
-        params.szPhoneNumber = "";
-        params.szCallbackNumber = "*";
-        params.szUserName = std::string(UpToNul(Account));
-        params.szPassword = std::string(UpToNul(Password));
-        params.szDomain = "*";
+        // Empty number and "*" callback and domain: the phonebook entry's own are used.
+        ras::RasDialParams params{std::string(UpToNul(EntryName)),
+                                  std::string(),
+                                  std::string(1, '*'),
+                                  std::string(UpToNul(Account)),
+                                  std::string(UpToNul(Password)),
+                                  std::string(1, '*')};
         CurrentConnection.store(0);
         service->Dial(params, &RasDialNotify, CurrentConnection);
         std::fill(params.szPassword.begin(), params.szPassword.end(), '\0');

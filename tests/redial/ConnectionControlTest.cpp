@@ -76,6 +76,17 @@ TEST_F(ConnectionControlTest, FailedListingLeavesNoStaleRecordsToMatch) {
     EXPECT_EQ(FindConnection("ADSL"), 0u);
 }
 
+TEST_F(ConnectionControlTest, NoDialWhileTheListingFails) {
+    Service.AddEntry("ADSL");
+    Service.Connect("ADSL");
+    Service.SetEnumFailure(ras::ERROR_RASMAN_CANNOT_INITIALIZE);
+    Dial("ADSL", "user", "secret");
+    EXPECT_EQ(Service.GetCounters().Dials, 0u);
+    Service.SetEnumFailure(ras::SUCCESS);
+    Dial("ADSL", "user", "secret");
+    EXPECT_EQ(Service.GetCounters().Dials, 0u); // listed now, so known to be up
+}
+
 TEST_F(ConnectionControlTest, HangUpWithoutConnectionCallsNothing) {
     HangUp();
     EXPECT_EQ(Service.GetCounters().HangUps, 0u);
