@@ -1,5 +1,7 @@
 #include "DialUpUnit.h"
 
+#include "ConnectionControl.h"
+#include "Dialer.h"
 #include "Fonts.h"
 #include "LangUnit.h"
 #include "SiteConfig.h"
@@ -10,6 +12,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCursor>
 #include <QDesktopServices>
 #include <QEventLoop>
 #include <QLineEdit>
@@ -28,6 +31,10 @@ QUrl ProductSiteUrl() {
 
 QUrl UpdatePageUrl(const QUrl& Site) {
     return Site.resolved(QUrl(QStringLiteral("/update/main1.htm")));
+}
+
+QIcon ApplicationIcon() {
+    return QIcon(QStringLiteral(":/tornevo/tornevo.png"));
 }
 
 namespace {
@@ -93,8 +100,11 @@ TDialUpFrm::TDialUpFrm(const TOptions& Options)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                            Qt::WindowCloseButtonHint),
-      FEngine(*this, *this), FSiteUrl(Options.SiteUrl) {
+      FEngine(*this, *this), FSiteUrl(Options.SiteUrl), FSettingsPath(Options.SettingsPath),
+      // Notification areas announce a restart to every window; the icon is added again then.
+      FIconRestoreMsg(TaskbarCreatedMessage()) {
     CreateComponents();
+    FEngine.SetSaveSettings([this] { SaveSettings(*this, FSettingsPath); });
     // A failure ends the creation handler where it happened and is shown; the window stays
     // as far as it was prepared.
     try {
@@ -104,7 +114,9 @@ TDialUpFrm::TDialUpFrm(const TOptions& Options)
     }
 }
 
-TDialUpFrm::~TDialUpFrm() = default;
+TDialUpFrm::~TDialUpFrm() {
+    FormDestroy();
+}
 
 void TDialUpFrm::CreateComponents() {
     setObjectName(QStringLiteral("DialUpFrm"));
@@ -257,6 +269,11 @@ void TDialUpFrm::CreateComponents() {
     N1->setObjectName(QStringLiteral("N1"));
     E1 = PopupMenu->addAction(QStringLiteral("退出系统(&E)"));
     E1->setObjectName(QStringLiteral("E1"));
+    // Run once the menu has closed, as a menu command is.
+    connect(
+        N1, &QAction::triggered, this, [this] { N1Click(); }, Qt::QueuedConnection);
+    connect(
+        E1, &QAction::triggered, this, [this] { E1Click(); }, Qt::QueuedConnection);
 
     setTabOrder(RzPageControl1, edtDialer);
     setTabOrder(edtDialer, edtDialUser);
@@ -279,10 +296,27 @@ void TDialUpFrm::FormCreate() {
     RzPageControl1->SetActivePage(TabSheet10);
     WebBrowser2->setUrl(UpdatePageUrl(FSiteUrl));
     Label1->setText(QString());
+    FillDialer();
+    LoadSettings(*this, FSettingsPath);
+}
+
+void TDialUpFrm::FillDialer() {
+    std::vector<std::string> items;
+    if (ras::IRasService* service = GetRasService())
+        items = DialerItems(*service);
+    edtDialer->clear();
+    for (const std::string& item : items)
+        edtDialer->addItem(QString::fromStdString(item));
+    edtDialer->setCurrentIndex(-1);
 }
 
 void TDialUpFrm::FormShow() {
     TApplication::SetTitle(windowTitle());
+}
+
+void TDialUpFrm::FormDestroy() {
+    RemoveTrayIcon();
+    SaveSettings(*this, FSettingsPath);
 }
 
 void TDialUpFrm::Timer1Timer() {
@@ -301,18 +335,96 @@ void TDialUpFrm::SpeedButton43Click() {
     WebBrowser2->reload();
 }
 
+void TDialUpFrm::N1Click() {
+    if (isVisible())
+        BringToFront();
+    else
+        ShowModal();
+}
+
+void TDialUpFrm::E1Click() {
+    RemoveTrayIcon();
+    TApplication::Terminate();
+}
+
+void TDialUpFrm::AddTrayIcon() {
+    FIconData = NOTIFYICONDATAA{};
+    FIconData.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    FIconData.hWnd = this;
+    FIconData.uID = IconID;
+    FIconData.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    FIconData.uCallbackMessage = WM_TRAYNOTIFY;
+    FIconData.hIcon = ApplicationIcon();
+    SetTip(FIconData, windowTitle());
+    Shell_NotifyIconA(NIM_ADD, &FIconData);
+}
+
+void TDialUpFrm::RemoveTrayIcon() {
+    Shell_NotifyIconA(NIM_DELETE, &FIconData);
+}
+
+void TDialUpFrm::WMTrayNotify(TMessage& Message) {
+    if (Message.WParam != IconID)
+        return;
+    switch (Message.LParam) {
+    case WM_LBUTTONDBLCLK:
+        if (isVisible()) {
+            BringToFront();
+        } else {
+            activateWindow();
+            ShowModal();
+        }
+        break;
+    case WM_RBUTTONUP:
+        BringToFront();
+        PopupMenu->popup(QCursor::pos());
+        break;
+    default:
+        break;
+    }
+}
+
+void TDialUpFrm::WndProc(TMessage& Message) {
+    if (Message.Msg == FIconRestoreMsg) {
+        AddTrayIcon();
+        update();
+    }
+    if (Message.Msg == WM_TRAYNOTIFY)
+        WMTrayNotify(Message);
+}
+
+bool TDialUpFrm::event(QEvent* Event) {
+    if (Event->type() == TMessageEvent::EventType()) {
+        WndProc(static_cast<TMessageEvent*>(Event)->Message);
+        return true;
+    }
+    return QWidget::event(Event);
+}
+
+void TDialUpFrm::BringToFront() {
+    if (!isVisible())
+        return;
+    if (isMinimized())
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    raise();
+    activateWindow();
+}
+
 void TDialUpFrm::ShowModal() {
+    // Once the application is terminating no showing starts: it would end at once.
+    if (TApplication::Terminated())
+        return;
     if (isVisible()) {
-        activateWindow();
-        raise();
+        BringToFront();
         return;
     }
     show();
-    raise();
-    activateWindow();
+    BringToFront();
     QEventLoop loop;
     connect(this, &TDialUpFrm::ModalEnded, &loop, &QEventLoop::quit);
-    loop.exec(QEventLoop::DialogExec);
+    ++FModalLevel;
+    TApplication::ExecNested(loop);
+    --FModalLevel;
     // The loop also ends when the application terminates; the window is then put away too.
     hide();
 }
@@ -370,14 +482,14 @@ void TDialUpFrm::SetTimerEnabled(bool Enabled) {
 // wait instead of after it. The cycle cannot tell the difference: its timer is stopped for the
 // length of a tick either way, and whatever handler runs inside the wait (the switch, Exit, a
 // nested tick after the switch was turned on) is one that the following ProcessMessages would
-// have run at that point. Once the application is terminating, Qt no longer starts nested
-// loops, so the remaining waits of the tick pass at once and the program can end.
+// have run at that point. Once the application is terminating no wait starts, so the rest of
+// the tick passes at once and the program can end.
 void TDialUpFrm::Sleep(std::int32_t Milliseconds) {
     if (Milliseconds <= 0)
         return;
     QEventLoop loop;
     QTimer::singleShot(Milliseconds, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
+    TApplication::ExecNested(loop);
 }
 
 void TDialUpFrm::ProcessMessages() {

@@ -9,6 +9,7 @@
 #include "RedialEngine.h"
 #include "RzPageControl.h"
 #include "Settings.h"
+#include "ShellApi.h"
 #include "SpinEdit.h"
 
 #include <QUrl>
@@ -40,12 +41,18 @@ class TDialUpFrm : public QWidget,
 public:
     struct TOptions {
         QUrl SiteUrl = ProductSiteUrl();
+        // Where the settings are read at creation and written by the switch and at the end.
+        std::string SettingsPath = SettingsFilePath();
     };
 
-    // Creates the components and runs FormCreate.
+    // Creates the components and runs FormCreate; destruction runs FormDestroy.
     TDialUpFrm();
     explicit TDialUpFrm(const TOptions& Options);
     ~TDialUpFrm() override;
+
+    // The notification-area icon's identifier and callback message.
+    static constexpr std::uint32_t IconID = 34953;
+    static constexpr std::uint32_t WM_TRAYNOTIFY = WM_USER + 11; // 1035
 
     // Components, named as the window's designer named them.
     TRzPageControl* RzPageControl1;
@@ -81,13 +88,27 @@ public:
     // Event handlers.
     void FormCreate();
     void FormShow();
+    void FormDestroy();
     void Timer1Timer();
     void CheckBox1Click();
     void Label4Click();
     void SpeedButton43Click();
+    void N1Click();
+    void E1Click();
 
-    // Shows the window and serves messages until it is closed (which only hides it).
+    // The notification-area icon and its messages.
+    void AddTrayIcon();
+    void RemoveTrayIcon();
+    void WMTrayNotify(TMessage& Message);
+    void WndProc(TMessage& Message);
+    const NOTIFYICONDATAA& IconData() const { return FIconData; }
+    std::uint32_t IconRestoreMsg() const { return FIconRestoreMsg; }
+
+    // Shows the window and serves messages until it is closed (which only hides it) or the
+    // application terminates. A shown window is only brought to the front.
     void ShowModal();
+    // Whether a modal showing is running.
+    bool InModalShowing() const { return FModalLevel > 0; }
 
     TRedialEngine& Engine() { return FEngine; }
     TXPMenu* XPMenu() const { return FXPMenu; }
@@ -132,6 +153,7 @@ public:
     static QString DesignCaption() { return QStringLiteral("Tornevo V2.0.18"); }
 
 protected:
+    bool event(QEvent* Event) override;
     void showEvent(QShowEvent* Event) override;
     void closeEvent(QCloseEvent* Event) override;
 
@@ -141,9 +163,19 @@ signals:
 
 private:
     void CreateComponents();
+    void FillDialer();
     void OpenUrl(const QUrl& Url);
+    // SetActiveWindow and SetForegroundWindow: a minimised window is restored as well.
+    void BringToFront();
 
     TXPMenu* FXPMenu = nullptr;
     TRedialEngine FEngine;
     QUrl FSiteUrl;
+    std::string FSettingsPath;
+    NOTIFYICONDATAA FIconData;
+    std::uint32_t FIconRestoreMsg = 0;
+    int FModalLevel = 0;
 };
+
+// The program's icon: 32 x 32 pixels in 16 colours.
+QIcon ApplicationIcon();

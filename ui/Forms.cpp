@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QHash>
+#include <QList>
 #include <QMessageBox>
 #include <QWidget>
 
@@ -12,6 +13,8 @@
 namespace {
 
 bool TerminateRequested = false;
+bool MainLoopRunning = false;
+QList<QEventLoop*> NestedLoops;
 
 } // namespace
 
@@ -71,7 +74,12 @@ void TApplication::SetTitle(const QString& Title) {
 
 void TApplication::Terminate() {
     TerminateRequested = true;
-    QCoreApplication::exit(0);
+    for (QEventLoop* loop : std::as_const(NestedLoops))
+        loop->exit(0);
+    // Qt's own exit would also keep every later loop of the process from running; it is
+    // only asked for when the main loop is there to end.
+    if (MainLoopRunning)
+        QCoreApplication::exit(0);
 }
 
 bool TApplication::Terminated() {
@@ -79,9 +87,19 @@ bool TApplication::Terminated() {
 }
 
 void TApplication::Run() {
-    // Qt's loop would start afresh even after an exit was asked for before it ran.
-    if (!TerminateRequested)
-        QCoreApplication::exec();
+    if (TerminateRequested)
+        return;
+    MainLoopRunning = true;
+    QCoreApplication::exec();
+    MainLoopRunning = false;
+}
+
+void TApplication::ExecNested(QEventLoop& Loop) {
+    if (TerminateRequested)
+        return;
+    NestedLoops.append(&Loop);
+    Loop.exec();
+    NestedLoops.removeOne(&Loop);
 }
 
 void TApplication::ResetTerminated() {

@@ -4,6 +4,7 @@
 // application object's title and termination.
 
 #include <QEvent>
+#include <QEventLoop>
 #include <QString>
 
 #include <cstdint>
@@ -57,12 +58,15 @@ public:
     static QString Title();
     static void SetTitle(const QString& Title);
 
-    // Asks the application to end: every event loop, modal showings included, returns and
-    // the main loop will not start any more.
+    // Asks the application to end: the main loop and every nested loop run by ExecNested
+    // (modal showings, waits) return, and none of them starts any more.
     static void Terminate();
     static bool Terminated();
     // The main loop, until Terminate; returns at once when termination was already asked for.
     static void Run();
+    // Runs a nested loop until it is quit or the application terminates; returns at once when
+    // termination was already asked for.
+    static void ExecNested(QEventLoop& Loop);
     // Forgets an earlier Terminate (a test that runs several programs' lives in one process).
     static void ResetTerminated();
 

@@ -17,7 +17,8 @@ TChildProcess::~TChildProcess() {
 }
 
 bool TChildProcess::Start(const std::vector<std::string>& Args,
-                          const std::vector<std::string>& ExtraEnv, int KeepFd) {
+                          const std::vector<std::string>& ExtraEnv, int KeepFd,
+                          const std::string& OutputPath) {
     if (Args.empty())
         return false;
     std::vector<std::string> env;
@@ -26,7 +27,8 @@ bool TChildProcess::Start(const std::vector<std::string>& Args,
     for (const std::string& extra : ExtraEnv) {
         const std::string name = extra.substr(0, extra.find('=') + 1);
         std::erase_if(env, [&](const std::string& e) { return e.rfind(name, 0) == 0; });
-        env.push_back(extra);
+        if (extra.size() > name.size())
+            env.push_back(extra);
     }
     std::vector<char*> argv;
     for (const std::string& a : Args)
@@ -37,17 +39,29 @@ bool TChildProcess::Start(const std::vector<std::string>& Args,
         envp.push_back(const_cast<char*>(e.c_str()));
     envp.push_back(nullptr);
 
+    const int output = OutputPath.empty() ? -1
+                                          : open(OutputPath.c_str(),
+                                                 O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     const pid_t pid = fork();
-    if (pid < 0)
+    if (pid < 0) {
+        if (output >= 0)
+            close(output);
         return false;
+    }
     if (pid == 0) {
         setpgid(0, 0);
+        if (output >= 0) {
+            dup2(output, 1);
+            dup2(output, 2);
+        }
         for (int fd = 3; fd < 1024; ++fd)
             if (fd != KeepFd)
                 close(fd);
         execvpe(argv[0], argv.data(), envp.data());
         _exit(127);
     }
+    if (output >= 0)
+        close(output);
     FPid = pid;
     FStatus = -1;
     return true;

@@ -16,10 +16,11 @@ public:
     TChildProcess(const TChildProcess&) = delete;
     TChildProcess& operator=(const TChildProcess&) = delete;
 
-    // Starts Program with Args; ExtraEnv entries ("NAME=value") are added to the environment.
-    // KeepFd, when not negative, stays open in the child.
+    // Starts Args[0] with Args; ExtraEnv entries ("NAME=value") are added to the environment
+    // ("NAME=" alone removes the variable). KeepFd, when not negative, stays open in the child;
+    // OutputPath, when given, receives its standard output and error.
     bool Start(const std::vector<std::string>& Args, const std::vector<std::string>& ExtraEnv = {},
-               int KeepFd = -1);
+               int KeepFd = -1, const std::string& OutputPath = {});
     bool Running();
     // Sends Signal; true when it was delivered.
     bool Signal(int Signal);

@@ -6,6 +6,7 @@
 #include "Fonts.h"
 #include "LangUnit.h"
 #include "SimulatedRas.h"
+#include "TestForms.h"
 #include "XPMenu.h"
 
 #include <gtest/gtest.h>
@@ -46,7 +47,7 @@ namespace {
 const QUrl Site(QStringLiteral("http://127.0.0.1:9/"));
 
 std::unique_ptr<TDialUpFrm> NewForm() {
-    return std::make_unique<TDialUpFrm>(TDialUpFrm::TOptions{Site});
+    return std::make_unique<TDialUpFrm>(TestOptions(Site));
 }
 
 // One component of the window as it was designed.

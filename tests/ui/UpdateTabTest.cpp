@@ -2,6 +2,7 @@
 
 #include "DialUpUnit.h"
 #include "PageServer.h"
+#include "TestForms.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +27,7 @@ protected:
 };
 
 TEST_F(UpdateTabTest, LoadsTheUpdatePageAndRefreshReloadsThePageReachedByALink) {
-    TDialUpFrm form(TDialUpFrm::TOptions{Server.BaseUrl()});
+    TDialUpFrm form(TestOptions(Server.BaseUrl()));
     QWebEngineView* view = form.WebBrowser2;
     QSignalSpy loaded(view, &QWebEngineView::loadFinished);
     form.show();

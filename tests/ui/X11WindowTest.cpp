@@ -1,9 +1,11 @@
 // The window on a real X server (Xvfb of its own): a picture of each tab, kept under the build
-// folder, and checks that the pictures show the window as laid out.
+// folder, checks that the pictures show the window as laid out, and the icon's return when an
+// X11 notification area announces itself.
 
 #include "ChildProcess.h"
 #include "DialUpUnit.h"
 #include "PageServer.h"
+#include "TestForms.h"
 
 #include <gtest/gtest.h>
 
@@ -16,9 +18,12 @@
 #include <QMenu>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QSystemTrayIcon>
 #include <QTest>
 #include <QWebEngineView>
 #include <QWindow>
+
+#include <xcb/xcb.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -102,7 +107,7 @@ void FillIn(TDialUpFrm& Form) {
 
 // The picture of the program as built, with the product web site's address in the help text.
 TEST_F(ScreenshotTest, SettingsTabAsBuilt) {
-    TDialUpFrm form;
+    TDialUpFrm form(TestOptions(ProductSiteUrl()));
     FillIn(form);
     form.CheckBox1->setChecked(true);
     form.RzPageControl1->SetActivePage(form.TabSheet1);
@@ -114,7 +119,7 @@ TEST_F(ScreenshotTest, SettingsTabAsBuilt) {
 }
 
 TEST_F(ScreenshotTest, EachTab) {
-    TDialUpFrm form(TDialUpFrm::TOptions{Server.BaseUrl()});
+    TDialUpFrm form(TestOptions(Server.BaseUrl()));
     FillIn(form);
     QSignalSpy loaded(form.WebBrowser2, &QWebEngineView::loadFinished);
     form.show();
@@ -153,6 +158,62 @@ TEST_F(ScreenshotTest, EachTab) {
     EXPECT_TRUE(menuShot.save(Path("popup-menu.png")));
     EXPECT_TRUE(HasColor(menuShot, menuShot.rect(), QColor(227, 231, 238)));
     form.PopupMenu->hide();
+}
+
+// Announces a new owner of an X selection the way a starting tray (or clipboard manager) does:
+// a MANAGER message to every client through the root window.
+void AnnounceManager(const char* Selection) {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    ASSERT_NE(x11, nullptr);
+    xcb_connection_t* connection = x11->connection();
+    auto intern = [&](const char* Name) {
+        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+            connection,
+            xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(Name)), Name),
+            nullptr);
+        const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+        std::free(reply);
+        return atom;
+    };
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    xcb_client_message_event_t event = {};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = root;
+    event.type = intern("MANAGER");
+    event.data.data32[0] = XCB_CURRENT_TIME;
+    event.data.data32[1] = intern(Selection);
+    xcb_send_event(connection, 0, root, XCB_EVENT_MASK_STRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&event));
+    xcb_flush(connection);
+}
+
+class RestoreCounter : public QObject {
+public:
+    int Count = 0;
+    bool eventFilter(QObject*, QEvent* Event) override {
+        if (Event->type() == TMessageEvent::EventType() &&
+            static_cast<TMessageEvent*>(Event)->Message.Msg == TaskbarCreatedMessage())
+            ++Count;
+        return false;
+    }
+};
+
+TEST(NotificationAreaTest, ATrayAnnouncingItselfBringsTheIconBack) {
+    TDialUpFrm form(TestOptions(ProductSiteUrl()));
+    RestoreCounter restores;
+    form.installEventFilter(&restores);
+    form.AddTrayIcon();
+    const QPointer<QSystemTrayIcon> old = FindNotifyIcon(&form, TDialUpFrm::IconID);
+    ASSERT_FALSE(old.isNull());
+    // A clipboard manager's announcement is not a notification area's.
+    AnnounceManager("CLIPBOARD_MANAGER");
+    AnnounceManager("_NET_SYSTEM_TRAY_S0");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return restores.Count > 0; }, 10000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(restores.Count, 1);
+    EXPECT_TRUE(old.isNull());
+    EXPECT_NE(FindNotifyIcon(&form, TDialUpFrm::IconID), nullptr);
 }
 
 } // namespace
