@@ -19,6 +19,8 @@ std::string ErrorText(RasError Code) {
     case ERROR_CANNOT_FIND_PHONEBOOK_ENTRY:
         return "找不到该拨号连接。";
     case ERROR_PORT_DISCONNECTED:
+        return "无法建立到远程计算机的连接，端口已关闭。";
+    case ERROR_DISCONNECTION:
         return "连接已关闭。";
     case ERROR_REMOTE_DISCONNECTION:
         return "连接被远程计算机终止。";

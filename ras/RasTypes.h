@@ -7,6 +7,10 @@
 #include <cstdint>
 #include <string>
 
+#if defined(RAS_MaxEntryName) || defined(ERROR_ACCESS_DENIED) || defined(SUCCESS)
+#error "Include RasTypes.h before <windows.h> and <ras.h>: they define some of its names as macros"
+#endif
+
 namespace ras {
 
 // A live connection; zero means none.
@@ -60,7 +64,8 @@ enum : RasError {
     ERROR_PORT_ALREADY_OPEN = 602,
     ERROR_BUFFER_TOO_SMALL = 603,
     ERROR_CANNOT_FIND_PHONEBOOK_ENTRY = 623,
-    ERROR_PORT_DISCONNECTED = 628,
+    ERROR_PORT_DISCONNECTED = 619,
+    ERROR_DISCONNECTION = 628,
     ERROR_REMOTE_DISCONNECTION = 629,
     ERROR_HARDWARE_FAILURE = 630,
     ERROR_USER_DISCONNECTION = 631,
