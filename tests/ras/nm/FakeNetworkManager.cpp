@@ -86,6 +86,8 @@ public:
         }
         FBus.reset();
         FDir.reset();
+        // While the program still runs: Qt's own statics are gone once exit handlers run.
+        FApp.reset();
     }
 
 private:
