@@ -488,7 +488,8 @@ TEST_F(NmTest, UnansweringServiceFailsCallsInsteadOfBlockingAndRecovers) {
     EXPECT_EQ(error, ras::ERROR_RASMAN_CANNOT_INITIALIZE);
     Fake.Resume();
     EXPECT_EQ(Entries(&error), std::vector<std::string>{"DSL"});
-    EXPECT_EQ(error, ras::SUCCESS);
+    EXPECT_EQ(error, ras::SUCCESS) << "service running: " << Fake.Running() << "\n"
+                                   << Fake.Output().toStdString();
 }
 
 // Started with its profiles, so that a restarted service has them again.

@@ -200,6 +200,10 @@ void FakeNetworkManager::Resume() {
         ::kill(static_cast<pid_t>(FProcess->processId()), SIGCONT);
 }
 
+bool FakeNetworkManager::Running() const {
+    return FProcess && FProcess->state() == QProcess::Running;
+}
+
 QDBusMessage FakeNetworkManager::Control(const QString& Method, const QVariantList& Args) {
     QDBusMessage call = QDBusMessage::createMethodCall(
         NmService, QStringLiteral("/org/freedesktop"), MockIface, Method);

@@ -47,6 +47,7 @@ public:
     // SIGSTOP / SIGCONT: a service that stops answering, and recovers.
     void Pause();
     void Resume();
+    bool Running() const;
 
     // Control methods of the template (see tornevo_nm.py).
     QString AddProfile(const QString& Id, const QString& Type, const QVariantMap& Options = {});
