@@ -18,7 +18,8 @@
         ERROR_HARDWARE_FAILURE, ERROR_USER_DISCONNECTION, ERROR_PORT_NOT_AVAILABLE,                \
         ERROR_NO_CONNECTION, ERROR_LINE_BUSY, ERROR_NO_ANSWER, ERROR_NO_CARRIER,                   \
         ERROR_AUTHENTICATION_FAILURE, ERROR_RASMAN_CANNOT_INITIALIZE, ERROR_PPP_TIMEOUT,           \
-        ERROR_DIAL_ALREADY_IN_PROGRESS, ERROR_DISCONNECTION, ERROR_PORT_ALREADY_OPEN
+        ERROR_DIAL_ALREADY_IN_PROGRESS, ERROR_DISCONNECTION, ERROR_PORT_ALREADY_OPEN,              \
+        ERROR_DEVICE_DOES_NOT_EXIST, ERROR_UNKNOWN, ERROR_IP_CONFIGURATION
 #define TORNEVO_SHARED_RAS_SIZES                                                                   \
     RAS_MaxEntryName, RAS_MaxDeviceType, RAS_MaxDeviceName, UNLEN, PWLEN
 #define TORNEVO_SHARED_RAS_STATES                                                                  \
@@ -33,7 +34,7 @@ constexpr RasError InvalidParameter = ERROR_INVALID_PARAMETER;
 constexpr RasError InvalidHandle = ERROR_INVALID_HANDLE;
 constexpr RasError BufferTooSmall = ERROR_BUFFER_TOO_SMALL;
 
-constexpr std::array<std::uint64_t, 20> ServiceCodes{TORNEVO_SHARED_RAS_CODES};
+constexpr std::array<std::uint64_t, 23> ServiceCodes{TORNEVO_SHARED_RAS_CODES};
 constexpr std::array<std::uint64_t, 5> ServiceSizes{TORNEVO_SHARED_RAS_SIZES};
 constexpr std::array<std::uint64_t, 7> ServiceStates{TORNEVO_SHARED_RAS_STATES};
 constexpr std::uint64_t ServiceDialEvent = WM_RASDIALEVENT;
@@ -44,7 +45,7 @@ constexpr std::uint64_t ServiceDialEvent = WM_RASDIALEVENT;
 #include "WindowsRasApi.h"
 
 // At global scope, where the names are the system's.
-static_assert(ras::ServiceCodes == std::array<std::uint64_t, 20>{TORNEVO_SHARED_RAS_CODES});
+static_assert(ras::ServiceCodes == std::array<std::uint64_t, 23>{TORNEVO_SHARED_RAS_CODES});
 static_assert(ras::ServiceSizes == std::array<std::uint64_t, 5>{TORNEVO_SHARED_RAS_SIZES});
 static_assert(ras::ServiceStates == std::array<std::uint64_t, 7>{TORNEVO_SHARED_RAS_STATES});
 static_assert(ras::ServiceDialEvent == WM_RASDIALEVENT);
