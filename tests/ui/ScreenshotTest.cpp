@@ -1,0 +1,178 @@
+// The window on a real X server (Xvfb of its own): a picture of each tab, kept under the build
+// folder, and checks that the pictures show the window as laid out.
+
+#include "ChildProcess.h"
+#include "DialUpUnit.h"
+#include "PageServer.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QImage>
+#include <QLineEdit>
+#include <QMenu>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWebEngineView>
+#include <QWindow>
+
+#include <cstdlib>
+#include <cstring>
+
+#ifndef TORNEVO_SCREENSHOT_DIR
+#define TORNEVO_SCREENSHOT_DIR "screenshots"
+#endif
+
+namespace {
+
+QImage GrabWindow(QWidget& Window) {
+    return Window.screen()->grabWindow(Window.winId()).toImage();
+}
+
+template <typename Predicate>
+bool HasPixel(const QImage& Image, const QRect& Area, Predicate&& Match) {
+    for (int y = Area.top(); y <= Area.bottom(); ++y)
+        for (int x = Area.left(); x <= Area.right(); ++x)
+            if (Match(Image.pixelColor(x, y)))
+                return true;
+    return false;
+}
+
+bool HasColor(const QImage& Image, const QRect& Area, const QColor& Color) {
+    return HasPixel(Image, Area, [&](const QColor& c) { return c == Color; });
+}
+
+bool HasDarkPixel(const QImage& Image, const QRect& Area) {
+    return HasPixel(Image, Area, [](const QColor& c) { return c.lightness() < 80; });
+}
+
+// The window as the X server shows it, once Ready holds for the picture (painting is
+// asynchronous), or the last picture after 20 seconds.
+template <typename Predicate> QImage GrabWhen(QWidget& Window, Predicate&& Ready) {
+    QImage shot;
+    (void)QTest::qWaitFor(
+        [&] {
+            shot = GrabWindow(Window);
+            return !shot.isNull() && Ready(shot);
+        },
+        20000);
+    return shot;
+}
+
+// The settings page is painted: the teal feature summary and the window's colour beside the
+// panel.
+bool SettingsPainted(const QImage& Shot) {
+    return Shot.size() == QSize(510, 427) && Shot.pixelColor(490, 100) == QColor(235, 238, 243) &&
+           HasPixel(Shot, QRect(25, 19 + 172, 120, 14), [](const QColor& c) {
+               return c.green() > c.red() + 60 && c.blue() > c.red() + 60 && c.lightness() < 160;
+           });
+}
+
+class ScreenshotTest : public ::testing::Test {
+protected:
+    TPageServer Server;
+
+    void SetUp() override {
+        ASSERT_TRUE(Server.Listen());
+        Server.SetPage(
+            "/update/main1.htm",
+            QStringLiteral("<html><body style='font-family:sans-serif'>"
+                           "<h3>Tornevo 官方更新</h3><p>当前版本 V2.0.18 已是最新版本。</p>"
+                           "</body></html>")
+                .toUtf8());
+        QDir().mkpath(QStringLiteral(TORNEVO_SCREENSHOT_DIR));
+    }
+
+    static QString Path(const char* Name) {
+        return QDir(QStringLiteral(TORNEVO_SCREENSHOT_DIR)).filePath(QString::fromLatin1(Name));
+    }
+};
+
+void FillIn(TDialUpFrm& Form) {
+    Form.edtDialer->addItems({QStringLiteral("宽带连接"), QStringLiteral("ADSL")});
+    Form.edtDialer->setCurrentIndex(0);
+    Form.edtDialUser->setText(QStringLiteral("user@isp"));
+    Form.edtDialPWD->setText(QStringLiteral("secret"));
+    Form.edtDialTime->setText(QStringLiteral("180"));
+}
+
+// The picture of the program as built, with the product web site's address in the help text.
+TEST_F(ScreenshotTest, SettingsTabAsBuilt) {
+    TDialUpFrm form;
+    FillIn(form);
+    form.CheckBox1->setChecked(true);
+    form.RzPageControl1->SetActivePage(form.TabSheet1);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    const QImage shot = GrabWhen(form, SettingsPainted);
+    EXPECT_TRUE(shot.save(Path("settings-tab-as-built.png")));
+    EXPECT_TRUE(SettingsPainted(shot));
+}
+
+TEST_F(ScreenshotTest, EachTab) {
+    TDialUpFrm form(TDialUpFrm::TOptions{Server.BaseUrl()});
+    FillIn(form);
+    QSignalSpy loaded(form.WebBrowser2, &QWebEngineView::loadFinished);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    ASSERT_TRUE(loaded.count() > 0 || loaded.wait(30000));
+    form.CheckBox1->setChecked(true);
+
+    // The first page shown is the update page, with the served page's heading in it.
+    const QRect heading(5, 19 + 23 + 5, 200, 40);
+    const QImage update =
+        GrabWhen(form, [&](const QImage& Shot) { return HasDarkPixel(Shot, heading); });
+    EXPECT_TRUE(update.save(Path("update-tab.png")));
+    EXPECT_TRUE(HasDarkPixel(update, heading));
+
+    form.RzPageControl1->SetActivePage(form.TabSheet1);
+    const QImage settings = GrabWhen(form, SettingsPainted);
+    EXPECT_TRUE(settings.save(Path("settings-tab.png")));
+    EXPECT_TRUE(SettingsPainted(settings));
+
+    // The icon's menu, open beside the window: white with the flat style's grey band.
+    form.PopupMenu->popup(QPoint(600, 300));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.PopupMenu));
+    const QRect menu = form.PopupMenu->geometry();
+    auto grabMenu = [&] {
+        return form.screen()
+            ->grabWindow(0, menu.x(), menu.y(), menu.width(), menu.height())
+            .toImage();
+    };
+    QImage menuShot;
+    (void)QTest::qWaitFor(
+        [&] {
+            menuShot = grabMenu();
+            return HasDarkPixel(menuShot, menuShot.rect());
+        },
+        20000);
+    EXPECT_TRUE(menuShot.save(Path("popup-menu.png")));
+    EXPECT_TRUE(HasColor(menuShot, menuShot.rect(), QColor(227, 231, 238)));
+    form.PopupMenu->hide();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    bool listing = false;
+    for (int i = 1; i < argc; ++i)
+        listing = listing || std::strcmp(argv[i], "--gtest_list_tests") == 0;
+    if (listing)
+        return RUN_ALL_TESTS();
+    TXvfb xvfb;
+    std::string error;
+    if (!xvfb.Start(error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    setenv("DISPLAY", xvfb.Display().c_str(), 1);
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    TApplication::PrepareEmbeddedBrowser();
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
