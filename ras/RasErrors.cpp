@@ -16,9 +16,13 @@ std::string ErrorText(RasError Code) {
         return "该连接已经打开。";
     case ERROR_BUFFER_TOO_SMALL:
         return "缓冲区太小。";
+    case ERROR_DEVICE_DOES_NOT_EXIST:
+        return "设备不存在或已被移除。";
     case ERROR_CANNOT_FIND_PHONEBOOK_ENTRY:
         return "找不到该拨号连接。";
     case ERROR_PORT_DISCONNECTED:
+        return "无法建立到远程计算机的连接，端口已关闭。";
+    case ERROR_DISCONNECTION:
         return "连接已关闭。";
     case ERROR_REMOTE_DISCONNECTION:
         return "连接被远程计算机终止。";
@@ -28,6 +32,8 @@ std::string ErrorText(RasError Code) {
         return "连接已被用户断开。";
     case ERROR_PORT_NOT_AVAILABLE:
         return "设备已被占用或不可用。";
+    case ERROR_UNKNOWN:
+        return "发生未知错误。";
     case ERROR_NO_CONNECTION:
         return "连接已断开。";
     case ERROR_LINE_BUSY:
@@ -40,6 +46,8 @@ std::string ErrorText(RasError Code) {
         return "用户名或密码无效，验证失败。";
     case ERROR_RASMAN_CANNOT_INITIALIZE:
         return "连接管理服务不可用。";
+    case ERROR_IP_CONFIGURATION:
+        return "无法使用分配的 IP 配置。";
     case ERROR_PPP_TIMEOUT:
         return "等待对方应答超时。";
     case ERROR_DIAL_ALREADY_IN_PROGRESS:

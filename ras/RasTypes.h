@@ -7,6 +7,10 @@
 #include <cstdint>
 #include <string>
 
+#if defined(RAS_MaxEntryName) || defined(ERROR_ACCESS_DENIED) || defined(SUCCESS)
+#error "Include RasTypes.h before <windows.h> and <ras.h>: they define some of its names as macros"
+#endif
+
 namespace ras {
 
 // A live connection; zero means none.
@@ -59,18 +63,22 @@ enum : RasError {
     ERROR_INVALID_PARAMETER = 87,
     ERROR_PORT_ALREADY_OPEN = 602,
     ERROR_BUFFER_TOO_SMALL = 603,
+    ERROR_DEVICE_DOES_NOT_EXIST = 608,
+    ERROR_PORT_DISCONNECTED = 619,
     ERROR_CANNOT_FIND_PHONEBOOK_ENTRY = 623,
-    ERROR_PORT_DISCONNECTED = 628,
+    ERROR_DISCONNECTION = 628,
     ERROR_REMOTE_DISCONNECTION = 629,
     ERROR_HARDWARE_FAILURE = 630,
     ERROR_USER_DISCONNECTION = 631,
     ERROR_PORT_NOT_AVAILABLE = 633,
+    ERROR_UNKNOWN = 635,
     ERROR_NO_CONNECTION = 668,
     ERROR_LINE_BUSY = 676,
     ERROR_NO_ANSWER = 678,
     ERROR_NO_CARRIER = 679,
     ERROR_AUTHENTICATION_FAILURE = 691,
     ERROR_RASMAN_CANNOT_INITIALIZE = 711,
+    ERROR_IP_CONFIGURATION = 716,
     ERROR_PPP_TIMEOUT = 718,
     ERROR_DIAL_ALREADY_IN_PROGRESS = 756,
     ERROR_NO_SECRETS = 800, // the service asked for a password and none was given

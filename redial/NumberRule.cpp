@@ -41,7 +41,7 @@ bool TextToInt32(std::string_view Text, std::int32_t& Value) {
             return false;
     }
     if (hex) {
-        // Eight hex digits read as the 32-bit pattern, as the original did ($FFFFFFFF is -1).
+        // Eight hex digits read as the 32-bit pattern ($FFFFFFFF is -1), as files may rely on.
         std::uint32_t bits = static_cast<std::uint32_t>(magnitude);
         if (negative)
             bits = 0u - bits;

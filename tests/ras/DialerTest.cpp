@@ -126,10 +126,10 @@ INSTANTIATE_TEST_SUITE_P(
         ItemsCase{"seventeen entries", Numbered(17), Numbered(17)},
         ItemsCase{"a hundred entries", Numbered(100), Numbered(100)}));
 
-// The items as the original filling made them: the names joined by commas with one after
+// The items as the comma-joined filling made them: the names joined by commas with one after
 // the last, that last comma dropped, every comma turned into CR LF, and the text split as a
 // string list splits it.
-Names OriginalItems(const Names& entries) {
+Names CommaJoinedItems(const Names& entries) {
     std::string text;
     for (const std::string& name : entries)
         text += name + ",";
@@ -154,8 +154,8 @@ Names OriginalItems(const Names& entries) {
 }
 
 // Saved selections are positions, so for names without commas the items must be exactly
-// those of the original, quirks included.
-TEST(PhonebookItems, WithoutCommasMatchTheOriginalFilling) {
+// those of the comma-joined filling, quirks included.
+TEST(PhonebookItems, WithoutCommasMatchTheCommaJoinedFilling) {
     const Names parts = {"", "A", " ", "\r", "\n", "A\r\n", "\nB", "\r\rC"};
     std::vector<Names> lists = {{}};
     for (int length = 1; length <= 3; ++length) {
@@ -173,7 +173,7 @@ TEST(PhonebookItems, WithoutCommasMatchTheOriginalFilling) {
         FakePhonebook book;
         book.Entries = list;
         const Names items = DialerItems(book);
-        const Names expected = OriginalItems(list);
+        const Names expected = CommaJoinedItems(list);
         if (items != expected) {
             std::ostringstream names, got, want;
             PrintNames(list, &names);
