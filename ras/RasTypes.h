@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #if defined(RAS_MaxEntryName) || defined(ERROR_ACCESS_DENIED) || defined(SUCCESS)
 #error "Include RasTypes.h before <windows.h> and <ras.h>: they define some of its names as macros"
@@ -83,6 +84,10 @@ enum : RasError {
     ERROR_DIAL_ALREADY_IN_PROGRESS = 756,
     ERROR_NO_SECRETS = 800, // the service asked for a password and none was given
 };
+
+// Entry names are equal when their bytes are, with only a-z and A-Z folded to one case; a zero
+// byte ends a name.
+bool SameEntryName(std::string_view A, std::string_view B);
 
 // Text of a code in the program's language (UTF-8); never empty.
 std::string ErrorText(RasError Code);

@@ -4,26 +4,6 @@
 
 namespace ras {
 
-namespace {
-
-bool SameName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]);
-        unsigned char y = static_cast<unsigned char>(b[i]);
-        if (x >= 'a' && x <= 'z')
-            x = static_cast<unsigned char>(x - 32);
-        if (y >= 'a' && y <= 'z')
-            y = static_cast<unsigned char>(y - 32);
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
-} // namespace
-
 SimulatedRas::SimulatedRas() : FThread([this] { Worker(); }) {}
 
 SimulatedRas::~SimulatedRas() {
@@ -88,13 +68,13 @@ RasError SimulatedRas::Dial(const RasDialParams& Params, RasDialFunc Notifier,
             result = ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
             event = "dial " + Params.szEntryName + ": no such entry";
         } else if (std::any_of(FLines.begin(), FLines.end(), [&](const Line& l) {
-                       return l.State == LineState::Dialling && SameName(l.Name, entry->Name);
+                       return l.State == LineState::Dialling && SameEntryName(l.Name, entry->Name);
                    })) {
             Connection.store(0);
             result = ERROR_DIAL_ALREADY_IN_PROGRESS;
             event = "dial " + entry->Name + ": already dialling";
         } else if (std::any_of(FLines.begin(), FLines.end(), [&](const Line& l) {
-                       return l.State == LineState::Connected && SameName(l.Name, entry->Name);
+                       return l.State == LineState::Connected && SameEntryName(l.Name, entry->Name);
                    })) {
             // One device carries one line.
             Connection.store(0);
@@ -210,7 +190,7 @@ void SimulatedRas::WaitIdle() {
 bool SimulatedRas::IsDialling(const std::string& Name) const {
     std::lock_guard lock(FLock);
     return std::any_of(FLines.begin(), FLines.end(), [&](const Line& l) {
-        return l.State == LineState::Dialling && SameName(l.Name, Name);
+        return l.State == LineState::Dialling && SameEntryName(l.Name, Name);
     });
 }
 
@@ -240,7 +220,7 @@ void SimulatedRas::SetEventSink(EventSink Sink) {
 
 const SimulatedRas::Entry* SimulatedRas::FindEntry(const std::string& Name) const {
     for (const Entry& e : FEntries)
-        if (SameName(e.Name, Name))
+        if (SameEntryName(e.Name, Name))
             return &e;
     return nullptr;
 }

@@ -19,10 +19,6 @@ std::string_view UpToNul(const std::string& s) {
     return v.substr(0, std::min(v.find('\0'), v.size()));
 }
 
-unsigned char FoldLatin(unsigned char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 'a' + 'A') : c;
-}
-
 // Longer fields than the service's would be cut or overrun: such a dial is not requested.
 bool FitsDialFields(const std::string& Entry, const std::string& Account,
                     const std::string& Password) {
@@ -38,18 +34,6 @@ void SetRasService(ras::IRasService* NewService) {
 
 ras::IRasService* GetRasService() {
     return Service.load();
-}
-
-bool SameEntryName(const std::string& A, const std::string& B) {
-    const std::string_view a = UpToNul(A);
-    const std::string_view b = UpToNul(B);
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (FoldLatin(static_cast<unsigned char>(a[i])) !=
-            FoldLatin(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
 }
 
 void EnumConnections() {
@@ -90,7 +74,7 @@ ras::HRASCONN FindConnection(const std::string& EntryName) {
     const std::uint32_t count =
         std::min<std::uint32_t>(ConnectionCount, static_cast<std::uint32_t>(ConnectionList.size()));
     for (std::uint32_t i = 0; i < count; ++i)
-        if (SameEntryName(ConnectionList[i].szEntryName, EntryName))
+        if (ras::SameEntryName(ConnectionList[i].szEntryName, EntryName))
             return ConnectionList[i].hrasconn;
     return 0;
 }

@@ -31,8 +31,6 @@ void HangUp();
 void Dial(const std::string& EntryName, const std::string& Account, const std::string& Password);
 void RasDialNotify(std::uint32_t unMsg, ras::RASCONNSTATE rasconnstate, std::uint32_t dwError);
 
-// Entry names compare byte for byte with only a-z and A-Z folded; a zero byte ends a name.
-bool SameEntryName(const std::string& A, const std::string& B);
 
 // The records an enumeration starts with; more are asked for when the service needs them.
 inline constexpr std::uint32_t InitialConnectionRecords = 11;

@@ -16,20 +16,6 @@ const QString KeyPasswordFlags = QStringLiteral("password-flags");
 const QString KeyData = QStringLiteral("data");
 const QString KeySecrets = QStringLiteral("secrets");
 
-unsigned char FoldLatin(unsigned char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 'a' + 'A') : c;
-}
-
-bool SameLatinFolded(const std::string& a, const std::string& b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (FoldLatin(static_cast<unsigned char>(a[i])) !=
-            FoldLatin(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 StringMap VpnData(const QVariantMap& Vpn) {
     return qdbus_cast<StringMap>(Vpn.value(KeyData));
 }
@@ -79,7 +65,7 @@ const Profile* FindProfile(const std::vector<Profile>& Profiles, const std::stri
         if (p.Id().toStdString() == EntryName)
             return &p;
     for (const Profile& p : Profiles)
-        if (SameLatinFolded(p.Id().toStdString(), EntryName))
+        if (SameEntryName(p.Id().toStdString(), EntryName))
             return &p;
     return nullptr;
 }
