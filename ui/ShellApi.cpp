@@ -74,7 +74,11 @@ public:
         Icons.erase(it);
     }
 
-    ~TNotifyArea() override { QCoreApplication::instance()->removeNativeEventFilter(this); }
+    // Also destroyed at exit, after the application object is gone.
+    ~TNotifyArea() override {
+        if (QCoreApplication* app = QCoreApplication::instance())
+            app->removeNativeEventFilter(this);
+    }
 
     // A tray manager of the X11 desktop announces itself to every client with a MANAGER
     // message naming the tray selection; a restarted tray does the same.

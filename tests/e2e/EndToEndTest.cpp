@@ -4,19 +4,30 @@
 
 #include "ChildProcess.h"
 #include "X11Session.h"
+#ifdef TORNEVO_NM_TEMPLATE
+#include "FakeNetworkManager.h"
+
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QJsonArray>
+#include <QJsonObject>
+#endif
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #ifndef TORNEVO_EXECUTABLE
@@ -330,5 +341,257 @@ TEST_P(SignalEndTest, SavesTheSettingsLikeExit) {
 
 INSTANTIATE_TEST_SUITE_P(Signals, SignalEndTest, ::testing::Values(SIGTERM, SIGINT, SIGHUP),
                          [](const auto& Info) { return std::string(strsignal(Info.param)); });
+
+#ifdef TORNEVO_NM_TEMPLATE
+
+// The program against a pretend NetworkManager on the test program's private system bus, which
+// the program finds through DBUS_SYSTEM_BUS_ADDRESS (inherited from the test).
+class ServiceFaultTest : public EndToEndTest {
+protected:
+    tnvtest::FakeNetworkManager Service;
+    // Events of service instances that were killed, so counts go on across a restart.
+    QStringList EarlierEvents;
+    std::chrono::milliseconds SlowestAnswer{0};
+    int Faults = 0;
+
+    bool StartService(int DelayMs) {
+        QJsonObject profile{{QStringLiteral("id"), QStringLiteral("Line")},
+                            {QStringLiteral("type"), QStringLiteral("pppoe")}};
+        return Service.Start({{QStringLiteral("profiles"), QJsonArray{profile}},
+                              {QStringLiteral("delay_ms"), DelayMs}});
+    }
+
+    int CountEvents(const QString& Text) {
+        int count = 0;
+        for (const QString& e : EarlierEvents + Service.Events())
+            count += e.contains(Text) ? 1 : 0;
+        return count;
+    }
+
+    // Waits until Count more events with Text have happened than when called.
+    bool WaitEvents(const QString& Text, int Count, std::chrono::milliseconds Timeout = 90s) {
+        const int target = CountEvents(Text) + Count;
+        return WaitFor([&] { return CountEvents(Text) >= target; }, Timeout, 200ms);
+    }
+
+    // The seconds display, as drawn (settings tab).
+    std::vector<TRgb> SecondsDisplay(const TX11Window& Window) {
+        return X.Pixels(Window.X + 36 + 57, Window.Y + 19 + 5 + 143, 80, 13);
+    }
+
+    // The window answers input: the tabs turn when clicked. Notes the slowest answer.
+    void ExpectAnswers(const TX11Window& Window) {
+        const auto start = std::chrono::steady_clock::now();
+        ShowUpdateTab(Window);
+        ShowSettingsTab(Window);
+        SlowestAnswer =
+            std::max(SlowestAnswer, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        (std::chrono::steady_clock::now() - start) / 2));
+    }
+
+    // The cycle keeps counting: the seconds display changes.
+    void ExpectCounting(const TX11Window& Window) {
+        const std::vector<TRgb> before = SecondsDisplay(Window);
+        EXPECT_TRUE(WaitFor([&] { return SecondsDisplay(Window) != before; }, 30s))
+            << "the seconds display stood still";
+    }
+
+    void ExpectAlive(const TX11Window& Window) {
+        ExpectAnswers(Window);
+        ExpectCounting(Window);
+        EXPECT_TRUE(Program.Running());
+    }
+
+    // Drops the line of an active connection that is up; false when none is.
+    bool DropAConnectedLine() {
+        for (const QString& active : Service.ActiveConnections()) {
+            if (Service.ActiveState(active) != 2)
+                continue;
+            QDBusMessage call = QDBusMessage::createMethodCall(
+                QStringLiteral("org.freedesktop.NetworkManager"),
+                QStringLiteral("/org/freedesktop"), QStringLiteral("org.freedesktop.DBus.Mock"),
+                QStringLiteral("DropLine"));
+            call << QVariant::fromValue(QDBusObjectPath(active)) << 8u; // carrier lost
+            // The program may hang it up first; then another try.
+            if (Service.Bus().call(call, QDBus::Block, 10000).type() == QDBusMessage::ReplyMessage)
+                return true;
+        }
+        return false;
+    }
+};
+
+// A three-second interval and a one-second pause: a whole cycle takes about ten seconds.
+TEST_F(ServiceFaultTest, TheCycleRidesOutEveryServiceFault) {
+    ASSERT_TRUE(StartService(500)) << Service.Output().toStdString();
+    WriteFile(SettingsFile(), "dialertext=0\r\ndialuser=fault-user\r\ndialpwd=fault-pass\r\n"
+                              "dialtime=3\r\ndialwainttime=1\r\nstart=1\r\n");
+    StartProgram();
+    ASSERT_TRUE(WaitMainWindow(true)) << "the window did not appear";
+    const TX11Window window = *MainWindow();
+    ShowSettingsTab(window);
+
+    // Normal cycles: dialled, connected, hung up at the interval, dialled again.
+    ASSERT_TRUE(WaitEvents(QStringLiteral("Line: connected"), 2)) << Service.Output().toStdString();
+    ExpectAlive(window);
+
+    // Dials that fail: each pause ends in another dial.
+    Service.SetBehaviour({{QStringLiteral("fail_reason"), 10u}});
+    ++Faults;
+    EXPECT_TRUE(WaitEvents(QStringLiteral("dial failed"), 3)) << "no redial after failed dials";
+    ExpectAlive(window);
+
+    // A dial that hangs in "activating" for many seconds before it connects: no second dial
+    // over it, and the cycle goes on once it is up.
+    Service.SetBehaviour(
+        {{QStringLiteral("fail_reason"), 0u}, {QStringLiteral("delay_ms"), 30000u}});
+    ++Faults;
+    ASSERT_TRUE(WaitEvents(QStringLiteral("dialling as"), 1));
+    const int dialsWhileHanging = CountEvents(QStringLiteral("dialling as"));
+    ExpectAlive(window);
+    ExpectAlive(window);
+    EXPECT_EQ(CountEvents(QStringLiteral("dialling as")), dialsWhileHanging)
+        << "dialled again over a dial under way";
+    EXPECT_TRUE(WaitEvents(QStringLiteral("Line: connected"), 1)) << "the slow dial was lost";
+    ExpectAlive(window);
+
+    // A line dropped while connected.
+    Service.SetBehaviour({{QStringLiteral("delay_ms"), 500u}});
+    ASSERT_TRUE(WaitEvents(QStringLiteral("Line: connected"), 1));
+    ASSERT_TRUE(WaitFor([&] { return DropAConnectedLine(); }, 60s, 100ms));
+    ++Faults;
+    EXPECT_TRUE(WaitEvents(QStringLiteral("Line: connected"), 1)) << "no redial after a drop";
+    ExpectAlive(window);
+
+    // The service killed during a dial, and back a few seconds later.
+    Service.SetBehaviour({{QStringLiteral("delay_ms"), 8000u}});
+    ASSERT_TRUE(WaitEvents(QStringLiteral("dialling as"), 1));
+    EarlierEvents += Service.Events();
+    ASSERT_TRUE(Service.Kill());
+    ++Faults;
+    ExpectAlive(window);
+    ExpectAlive(window);
+    ASSERT_TRUE(StartService(500)) << Service.Output().toStdString();
+    EXPECT_TRUE(WaitEvents(QStringLiteral("Line: connected"), 1)) << "no dial after the restart";
+    ExpectAlive(window);
+
+    // A service that does not answer for seconds, then answers again.
+    Service.Pause();
+    ++Faults;
+    for (int round = 0; round < 4; ++round)
+        ExpectAlive(window);
+    Service.Resume();
+
+    // Back to normal cycles.
+    EXPECT_TRUE(WaitEvents(QStringLiteral("Line: connected"), 2)) << "no normal cycles after";
+    ExpectAlive(window);
+
+    std::cout << "faults injected: " << Faults
+              << ", dials: " << CountEvents(QStringLiteral("dialling as"))
+              << ", connected: " << CountEvents(QStringLiteral("Line: connected"))
+              << ", slowest answer of the window: " << SlowestAnswer.count() << " ms\n";
+    ASSERT_TRUE(Program.Signal(SIGTERM));
+    ExpectCleanExit();
+}
+
+// Everything a user could find the password in: command lines and environments of the program
+// and of every process it started (the browser's included), its output, and every file in its
+// folder, home and temporary folder; only dialup.ini holds it, readable by its owner alone.
+TEST_F(ServiceFaultTest, TheTypedPasswordStaysInTheSettingsFileAndTheService) {
+    const std::string password = "Tq7-secret-Zx4";
+    ASSERT_TRUE(StartService(300)) << Service.Output().toStdString();
+    fs::create_directories(Folder / "tmp");
+    WriteFile(SettingsFile(), "dialertext=0\r\ndialuser=secret-user\r\ndialtime=3\r\n"
+                              "dialwainttime=1\r\nstart=0\r\n");
+    // The user's file, as the program itself creates it: an existing file keeps its mode.
+    fs::permissions(SettingsFile(), fs::perms::owner_read | fs::perms::owner_write);
+    StartProgram({"TMPDIR=" + (Folder / "tmp").string()});
+    ASSERT_TRUE(WaitMainWindow(true)) << "the window did not appear";
+    const TX11Window window = *MainWindow();
+    // The browser's processes are running before anything is checked.
+    ASSERT_TRUE(WaitFor([&] { return PageDrawn(window); }, 60s));
+    ShowSettingsTab(window);
+    TypeInto(window, 116, 61, password);
+    // The switch: saves, and the cycle dials with the typed password.
+    Click(window.X + 36 + 276 + 8, window.Y + 19 + 5 + 142 + 8);
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            for (const tnvtest::Received& r : Service.ReceivedCredentials())
+                if (r.Password.toStdString() == password)
+                    return true;
+            return false;
+        },
+        90s, 200ms))
+        << "the service never received the typed password\n"
+        << Service.Output().toStdString();
+
+    const auto expectNowhere = [&](const std::string& Where, bool Running) {
+        // The program and its descendants, found through their parents.
+        std::vector<pid_t> family{Program.Pid()};
+        for (bool grown = true; grown;) {
+            grown = false;
+            for (const auto& entry : fs::directory_iterator("/proc")) {
+                const std::string name = entry.path().filename().string();
+                if (name.find_first_not_of("0123456789") != std::string::npos)
+                    continue;
+                const pid_t pid = std::stoi(name);
+                if (std::find(family.begin(), family.end(), pid) != family.end())
+                    continue;
+                const std::string stat = ReadFile(entry.path() / "stat");
+                const std::size_t close = stat.rfind(')');
+                if (close == std::string::npos)
+                    continue;
+                std::istringstream rest(stat.substr(close + 2));
+                char state = 0;
+                pid_t parent = 0;
+                rest >> state >> parent;
+                if (std::find(family.begin(), family.end(), parent) != family.end()) {
+                    family.push_back(pid);
+                    grown = true;
+                }
+            }
+        }
+        bool browserSeen = false;
+        for (const pid_t pid : family) {
+            const std::string command =
+                ReadFile(fs::path("/proc") / std::to_string(pid) / "cmdline");
+            browserSeen = browserSeen || command.find("QtWebEngineProcess") != std::string::npos;
+            for (const char* part : {"cmdline", "environ"}) {
+                const std::string text = ReadFile(fs::path("/proc") / std::to_string(pid) / part);
+                EXPECT_EQ(text.find(password), std::string::npos)
+                    << Where << ": in /proc/" << pid << "/" << part << ": " << text;
+            }
+        }
+        if (Running) {
+            EXPECT_TRUE(browserSeen) << "the browser's processes were not among those checked";
+        }
+        if (!HasFailure())
+            std::cout << Where << ": " << family.size() << " processes checked\n";
+
+        int files = 0;
+        for (const auto& entry : fs::recursive_directory_iterator(
+                 Folder, fs::directory_options::skip_permission_denied)) {
+            if (!entry.is_regular_file() || entry.path() == SettingsFile())
+                continue;
+            ++files;
+            EXPECT_EQ(ReadFile(entry.path()).find(password), std::string::npos)
+                << Where << ": in " << entry.path();
+        }
+        std::cout << Where << ": " << files << " files checked\n";
+        struct stat info {};
+        ASSERT_EQ(::stat(SettingsFile().c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0600u) << "dialup.ini is readable by others";
+        EXPECT_FALSE(Service.Output().contains(QString::fromStdString(password)))
+            << "the service printed or logged the password";
+        EXPECT_TRUE(Service.DiskWrites().isEmpty()) << "the service would have written it out";
+    };
+    expectNowhere("while dialling", true);
+
+    ExitFromTheMenu();
+    ExpectCleanExit();
+    EXPECT_NE(ReadFile(SettingsFile()).find("dialpwd=" + password + "\r\n"), std::string::npos);
+    expectNowhere("after the end", false);
+}
+
+#endif
 
 } // namespace
