@@ -41,6 +41,8 @@ QIcon ApplicationIcon() {
     return QIcon(QStringLiteral(":/tornevo/tornevo.png"));
 }
 
+// Texts cross to the core and dialup.ini as 8-bit strings of the system's code page (the ANSI
+// code page on Windows, UTF-8 here), hence the local 8-bit conversions below.
 namespace {
 
 const QColor clTeal(0, 128, 128);
@@ -327,7 +329,7 @@ void TDialUpFrm::FillDialer() {
         items = DialerItems(*service);
     edtDialer->clear();
     for (const std::string& item : items)
-        edtDialer->addItem(QString::fromStdString(item));
+        edtDialer->addItem(QString::fromLocal8Bit(item));
     edtDialer->setCurrentIndex(-1);
 }
 
@@ -467,23 +469,24 @@ void TDialUpFrm::OpenUrl(const QUrl& Url) {
 }
 
 std::string TDialUpFrm::EntryName() const {
-    return edtDialer->currentIndex() < 0 ? std::string() : edtDialer->currentText().toStdString();
+    return edtDialer->currentIndex() < 0 ? std::string()
+                                         : edtDialer->currentText().toLocal8Bit().toStdString();
 }
 
 std::string TDialUpFrm::Account() const {
-    return edtDialUser->text().toStdString();
+    return edtDialUser->text().toLocal8Bit().toStdString();
 }
 
 std::string TDialUpFrm::Password() const {
-    return edtDialPWD->text().toStdString();
+    return edtDialPWD->text().toLocal8Bit().toStdString();
 }
 
 std::string TDialUpFrm::IntervalText() const {
-    return edtDialTime->text().toStdString();
+    return edtDialTime->text().toLocal8Bit().toStdString();
 }
 
 std::string TDialUpFrm::PauseText() const {
-    return edtDialWaintTime->text().toStdString();
+    return edtDialWaintTime->text().toLocal8Bit().toStdString();
 }
 
 bool TDialUpFrm::SwitchChecked() const {
@@ -522,7 +525,7 @@ void TDialUpFrm::OpenProductSite() {
 }
 
 void TDialUpFrm::SetSecondsDisplay(const std::string& Text) {
-    Label1->setText(QString::fromStdString(Text));
+    Label1->setText(QString::fromLocal8Bit(Text));
 }
 
 int TDialUpFrm::DialerItemCount() const {
@@ -538,35 +541,35 @@ void TDialUpFrm::SetDialerItemIndex(int Index) {
 }
 
 std::string TDialUpFrm::DialUser() const {
-    return edtDialUser->text().toStdString();
+    return edtDialUser->text().toLocal8Bit().toStdString();
 }
 
 void TDialUpFrm::SetDialUser(const std::string& Text) {
-    edtDialUser->setText(QString::fromStdString(Text));
+    edtDialUser->setText(QString::fromLocal8Bit(Text));
 }
 
 std::string TDialUpFrm::DialPwd() const {
-    return edtDialPWD->text().toStdString();
+    return edtDialPWD->text().toLocal8Bit().toStdString();
 }
 
 void TDialUpFrm::SetDialPwd(const std::string& Text) {
-    edtDialPWD->setText(QString::fromStdString(Text));
+    edtDialPWD->setText(QString::fromLocal8Bit(Text));
 }
 
 std::string TDialUpFrm::DialTimeText() const {
-    return edtDialTime->text().toStdString();
+    return edtDialTime->text().toLocal8Bit().toStdString();
 }
 
 void TDialUpFrm::SetDialTimeText(const std::string& Text) {
-    edtDialTime->setText(QString::fromStdString(Text));
+    edtDialTime->setText(QString::fromLocal8Bit(Text));
 }
 
 std::string TDialUpFrm::DialWaintTimeText() const {
-    return edtDialWaintTime->text().toStdString();
+    return edtDialWaintTime->text().toLocal8Bit().toStdString();
 }
 
 void TDialUpFrm::SetDialWaintTimeText(const std::string& Text) {
-    edtDialWaintTime->setText(QString::fromStdString(Text));
+    edtDialWaintTime->setText(QString::fromLocal8Bit(Text));
 }
 
 bool TDialUpFrm::Start() const {

@@ -45,7 +45,7 @@ TSpinEdit::TSpinEdit(QWidget* Parent) : QLineEdit(Parent), FButton(new TSpinButt
 }
 
 std::int32_t TSpinEdit::Value() const {
-    return SpinEditValue(text().toStdString());
+    return SpinEditValue(text().toLocal8Bit().toStdString());
 }
 
 std::int64_t TSpinEdit::CheckValue(std::int64_t NewValue) const {
