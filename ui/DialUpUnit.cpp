@@ -19,6 +19,7 @@
 #include <QMenu>
 #include <QTimer>
 #include <QToolButton>
+#include <QWebEnginePage>
 #include <QWebEngineView>
 
 #include <chrono>
@@ -453,9 +454,25 @@ void TDialUpFrm::ShowModal() {
 }
 
 void TDialUpFrm::showEvent(QShowEvent* Event) {
+    // A page released while hidden comes back at the address it showed, link or not.
+    if (QWebEnginePage* page = WebBrowser2->page();
+        page->lifecycleState() != QWebEnginePage::LifecycleState::Active)
+        page->setLifecycleState(QWebEnginePage::LifecycleState::Active);
     QWidget::showEvent(Event);
     if (!Event->spontaneous())
         FormShow();
+}
+
+void TDialUpFrm::hideEvent(QHideEvent* Event) {
+    QWidget::hideEvent(Event);
+    if (Event->spontaneous())
+        return;
+    // Hours in the notification area need no renderer: release it once the view is hidden.
+    QTimer::singleShot(0, WebBrowser2, [view = WebBrowser2] {
+        QWebEnginePage* page = view->page();
+        if (!view->isVisible() && page->lifecycleState() == QWebEnginePage::LifecycleState::Active)
+            page->setLifecycleState(QWebEnginePage::LifecycleState::Discarded);
+    });
 }
 
 void TDialUpFrm::closeEvent(QCloseEvent* Event) {

@@ -155,6 +155,7 @@ public:
 protected:
     bool event(QEvent* Event) override;
     void showEvent(QShowEvent* Event) override;
+    void hideEvent(QHideEvent* Event) override;
     void closeEvent(QCloseEvent* Event) override;
 
 signals:

@@ -9,6 +9,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
+#include <QWebEnginePage>
 #include <QWebEngineView>
 
 namespace {
@@ -47,6 +48,32 @@ TEST_F(UpdateTabTest, LoadsTheUpdatePageAndRefreshReloadsThePageReachedByALink) 
     EXPECT_EQ(Server.Requests("/update/page2.htm"), 2);
     EXPECT_EQ(Server.Requests("/update/main1.htm"), 1);
     EXPECT_EQ(view->url().path(), QStringLiteral("/update/page2.htm"));
+}
+
+TEST_F(UpdateTabTest, HiddenWindowReleasesThePageAndBringsBackTheOneReachedByALink) {
+    TDialUpFrm form(TestOptions(Server.BaseUrl()));
+    QWebEngineView* view = form.WebBrowser2;
+    QWebEnginePage* page = view->page();
+    QSignalSpy loaded(view, &QWebEngineView::loadFinished);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loaded.count() >= 1; }, 30000));
+    page->runJavaScript(QStringLiteral("document.getElementById('next').click();"));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return loaded.count() >= 2 && view->url().path() == "/update/page2.htm"; }, 30000));
+
+    form.hide();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return page->lifecycleState() == QWebEnginePage::LifecycleState::Discarded; },
+        10000));
+
+    loaded.clear();
+    form.show();
+    EXPECT_EQ(page->lifecycleState(), QWebEnginePage::LifecycleState::Active);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loaded.count() >= 1; }, 30000));
+    EXPECT_TRUE(loaded.takeFirst().at(0).toBool());
+    EXPECT_EQ(view->url().path(), QStringLiteral("/update/page2.htm"));
+    EXPECT_EQ(Server.Requests("/update/page2.htm"), 2); // fetched again, not the start page
+    EXPECT_EQ(Server.Requests("/update/main1.htm"), 1);
 }
 
 } // namespace
