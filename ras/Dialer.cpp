@@ -1,5 +1,7 @@
 #include "Dialer.h"
 
+#include "TextLines.h"
+
 #include <algorithm>
 #include <string_view>
 
@@ -9,24 +11,6 @@ namespace {
 // enumeration as a failure instead of asking forever.
 constexpr int MaxRequests = 4;
 constexpr std::uint32_t MaxRecords = 1u << 16;
-
-// Split as a string list splits its text: at CR LF, CR or LF, with no empty line after a
-// break at the very end.
-std::vector<std::string> SplitLines(std::string_view Text) {
-    std::vector<std::string> lines;
-    std::size_t i = 0;
-    while (i < Text.size()) {
-        const std::size_t start = i;
-        while (i < Text.size() && Text[i] != '\r' && Text[i] != '\n')
-            ++i;
-        lines.emplace_back(Text.substr(start, i - start));
-        if (i < Text.size() && Text[i] == '\r')
-            ++i;
-        if (i < Text.size() && Text[i] == '\n')
-            ++i;
-    }
-    return lines;
-}
 
 } // namespace
 
@@ -85,5 +69,6 @@ std::vector<std::string> DialerItems(ras::IRasService& Service) {
             text.append("\r\n");
         text.append(dialer.Entries()[static_cast<std::size_t>(i)]);
     }
-    return SplitLines(text);
+    const std::vector<std::string_view> lines = SplitTextLines(text);
+    return std::vector<std::string>(lines.begin(), lines.end());
 }

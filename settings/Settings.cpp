@@ -1,5 +1,7 @@
 #include "Settings.h"
 
+#include "TextLines.h"
+
 #include "NumberRule.h"
 
 #include <cstdint>
@@ -48,19 +50,7 @@ std::string_view Trim(std::string_view Text) {
 std::vector<std::string_view> SplitLines(std::string_view Text) {
     if (const auto nul = Text.find('\0'); nul != std::string_view::npos)
         Text = Text.substr(0, nul);
-    std::vector<std::string_view> lines;
-    std::size_t i = 0;
-    while (i < Text.size()) {
-        const std::size_t start = i;
-        while (i < Text.size() && Text[i] != '\r' && Text[i] != '\n')
-            ++i;
-        lines.push_back(Text.substr(start, i - start));
-        if (i < Text.size() && Text[i] == '\r')
-            ++i;
-        if (i < Text.size() && Text[i] == '\n')
-            ++i;
-    }
-    return lines;
+    return SplitTextLines(Text);
 }
 
 // The first line whose text before its first "=" is the key gives everything after it.
