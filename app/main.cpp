@@ -11,7 +11,7 @@
 int main(int argc, char* argv[]) {
     // The lookup table Language already exists: the main window's unit creates it first.
     TApplication::SetPixelsPerInch96();
-    TApplication::PrepareEmbeddedBrowser();
+    TApplication::PreferX11();
     QApplication application(argc, argv);
     QApplication::setWindowIcon(ApplicationIcon());
     // The window is only ever shown modally, and closing it never ends the program.

@@ -12,7 +12,6 @@
 #include <QEvent>
 #include <QMap>
 #include <QTemporaryDir>
-#include <QWebEngineView>
 
 #include <cstdio>
 #include <string>
@@ -41,7 +40,6 @@ void Spin(int Milliseconds) {
 } // namespace
 
 int main(int argc, char** argv) {
-    TApplication::PrepareEmbeddedBrowser();
     QApplication application(argc, argv);
     const QString site = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("about:blank");
     const int updates = argc > 2 ? std::atoi(argv[2]) : 30;
@@ -52,7 +50,7 @@ int main(int argc, char** argv) {
     TDialUpFrm window(options);
     window.show();
     bool loaded = false;
-    QObject::connect(window.WebBrowser2, &QWebEngineView::loadFinished, [&] { loaded = true; });
+    QObject::connect(window.WebBrowser2, &TWebBrowser::DocumentComplete, [&] { loaded = true; });
     QElapsedTimer waited;
     waited.start();
     while (!loaded && waited.elapsed() < 20000)

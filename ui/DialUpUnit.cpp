@@ -5,6 +5,7 @@
 #include "Fonts.h"
 #include "LangUnit.h"
 #include "SiteConfig.h"
+#include "WebBrowser.h"
 #include "XPMenu.h"
 
 #include <QAction>
@@ -19,8 +20,6 @@
 #include <QMenu>
 #include <QTimer>
 #include <QToolButton>
-#include <QWebEnginePage>
-#include <QWebEngineView>
 
 #include <chrono>
 #include <cstdio>
@@ -124,6 +123,7 @@ TDialUpFrm::TDialUpFrm(const TOptions& Options)
                            Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                            Qt::WindowCloseButtonHint),
       FEngine(*this, *this), FSiteUrl(Options.SiteUrl), FSettingsPath(Options.SettingsPath),
+      FBrowserProgram(Options.BrowserProgram),
       // Notification areas announce a restart to every window; the icon is added again then.
       FIconRestoreMsg(TaskbarCreatedMessage()) {
     CreateComponents();
@@ -253,7 +253,7 @@ void TDialUpFrm::CreateComponents() {
     TabSheet10->setObjectName(QStringLiteral("TabSheet10"));
     TabSheet10->SetCaption(QStringLiteral("官方更新"));
 
-    WebBrowser2 = new QWebEngineView(TabSheet10);
+    WebBrowser2 = new TWebBrowser(TabSheet10, FBrowserProgram);
     WebBrowser2->setObjectName(QStringLiteral("WebBrowser2"));
     WebBrowser2->setGeometry(0, 23, DesignClientWidth, RzPageControl1->PageRect().height() - 23);
 
@@ -318,7 +318,7 @@ void TDialUpFrm::FormCreate() {
     FXPMenu->SetActive(true);
     FEngine.ResetTickCount();
     RzPageControl1->SetActivePage(TabSheet10);
-    WebBrowser2->setUrl(UpdatePageUrl(FSiteUrl));
+    WebBrowser2->Navigate(UpdatePageUrl(FSiteUrl));
     Label1->setText(QString());
     FillDialer();
     LoadSettings(*this, FSettingsPath);
@@ -356,7 +356,7 @@ void TDialUpFrm::Label4Click() {
 }
 
 void TDialUpFrm::SpeedButton43Click() {
-    WebBrowser2->reload();
+    WebBrowser2->Refresh();
 }
 
 void TDialUpFrm::N1Click() {
@@ -454,11 +454,9 @@ void TDialUpFrm::ShowModal() {
 }
 
 void TDialUpFrm::showEvent(QShowEvent* Event) {
-    // A page released while hidden comes back at the address it showed, link or not.
-    if (QWebEnginePage* page = WebBrowser2->page();
-        page->lifecycleState() != QWebEnginePage::LifecycleState::Active)
-        page->setLifecycleState(QWebEnginePage::LifecycleState::Active);
     QWidget::showEvent(Event);
+    // The browser released while hidden comes back at the address it showed, link or not.
+    WebBrowser2->Restore();
     if (!Event->spontaneous())
         FormShow();
 }
@@ -467,11 +465,10 @@ void TDialUpFrm::hideEvent(QHideEvent* Event) {
     QWidget::hideEvent(Event);
     if (Event->spontaneous())
         return;
-    // Hours in the notification area need no renderer: release it once the view is hidden.
-    QTimer::singleShot(0, WebBrowser2, [view = WebBrowser2] {
-        QWebEnginePage* page = view->page();
-        if (!view->isVisible() && page->lifecycleState() == QWebEnginePage::LifecycleState::Active)
-            page->setLifecycleState(QWebEnginePage::LifecycleState::Discarded);
+    // Hours in the notification area need no browser: end it once the window stays hidden.
+    QTimer::singleShot(0, WebBrowser2, [this] {
+        if (!isVisible())
+            WebBrowser2->Release();
     });
 }
 

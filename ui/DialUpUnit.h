@@ -11,6 +11,7 @@
 #include "Settings.h"
 #include "ShellApi.h"
 #include "SpinEdit.h"
+#include "WebBrowser.h"
 
 #include <QUrl>
 #include <QWidget>
@@ -26,7 +27,6 @@ class QLineEdit;
 class QMenu;
 class QTimer;
 class QToolButton;
-class QWebEngineView;
 class TXPMenu;
 
 // The product web site (a build setting) and the pages the window shows from it.
@@ -43,6 +43,8 @@ public:
         QUrl SiteUrl = ProductSiteUrl();
         // Where the settings are read at creation and written by the switch and at the end.
         std::string SettingsPath = SettingsFilePath();
+        // The update tab's browser program.
+        QString BrowserProgram = TWebBrowser::DefaultProgram();
     };
 
     // Creates the components and runs FormCreate; destruction runs FormDestroy.
@@ -77,7 +79,7 @@ public:
     TSpinEdit* edtDialWaintTime;
     TStatusBar* StatusBar1;
     TRzTabSheet* TabSheet10;
-    QWebEngineView* WebBrowser2;
+    TWebBrowser* WebBrowser2;
     TPanel* Panel7;
     QToolButton* SpeedButton43;
     QTimer* Timer1;
@@ -173,6 +175,7 @@ private:
     TRedialEngine FEngine;
     QUrl FSiteUrl;
     std::string FSettingsPath;
+    QString FBrowserProgram;
     NOTIFYICONDATAA FIconData;
     std::uint32_t FIconRestoreMsg = 0;
     int FModalLevel = 0;

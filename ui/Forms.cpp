@@ -64,6 +64,11 @@ void TApplication::PrepareEmbeddedBrowser() {
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 }
 
+void TApplication::PreferX11() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+}
+
 QString TApplication::Title() {
     return QGuiApplication::applicationDisplayName();
 }

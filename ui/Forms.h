@@ -53,6 +53,10 @@ public:
     // Before the application object exists: the embedded browser's sandbox cannot run as root,
     // so it is turned off for root and only for root.
     static void PrepareEmbeddedBrowser();
+    // Before the application object exists: in a Wayland session with X11 beside it, run on
+    // X11, where the window keeps its designed place and the update tab's browser can be
+    // embedded. An explicit QT_QPA_PLATFORM wins.
+    static void PreferX11();
 
     // The program's name in the desktop's task list.
     static QString Title();

@@ -2,6 +2,7 @@
 
 #include "Controls.h"
 #include "SpinEdit.h"
+#include "WebBrowser.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -13,7 +14,6 @@
 #include <QStyleFactory>
 #include <QStyleOption>
 #include <QToolButton>
-#include <QWebEngineView>
 
 namespace {
 
@@ -298,7 +298,7 @@ void TXPMenu::SetActive(bool Active) {
         // The embedded browser draws itself.
         bool inBrowser = false;
         for (QWidget* p = control; p && p != FOwner; p = p->parentWidget())
-            inBrowser = inBrowser || qobject_cast<QWebEngineView*>(p);
+            inBrowser = inBrowser || qobject_cast<TWebBrowser*>(p);
         if (inBrowser)
             continue;
         const auto* tool = qobject_cast<QToolButton*>(control);

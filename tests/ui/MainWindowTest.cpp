@@ -25,7 +25,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
-#include <QWebEngineView>
 
 #include <memory>
 #include <optional>
@@ -180,7 +179,7 @@ TEST(MainWindowTest, WindowFrameCaptionAndColours) {
     EXPECT_EQ(form->RzPageControl1->TabHeight(), 18);
     // The update page is the one shown first.
     EXPECT_EQ(form->RzPageControl1->ActivePage(), form->TabSheet10);
-    EXPECT_EQ(form->WebBrowser2->url(),
+    EXPECT_EQ(form->WebBrowser2->LocationURL(),
               QUrl(QStringLiteral("http://127.0.0.1:9/update/main1.htm")));
 }
 

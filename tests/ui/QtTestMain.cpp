@@ -12,7 +12,6 @@
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    TApplication::PrepareEmbeddedBrowser();
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }

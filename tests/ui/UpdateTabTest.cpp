@@ -1,4 +1,5 @@
-// The update tab against pages served by the test on 127.0.0.1.
+// The update tab against pages served by the test on 127.0.0.1. The browser runs in a process
+// of its own, on the same (offscreen) platform as the tests.
 
 #include "DialUpUnit.h"
 #include "PageServer.h"
@@ -9,10 +10,44 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
-#include <QWebEnginePage>
-#include <QWebEngineView>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
 
 namespace {
+
+constexpr int LoadTimeoutMs = 30000;
+
+bool ProcessExists(qint64 Pid) {
+    return Pid > 0 && ::kill(static_cast<pid_t>(Pid), 0) == 0;
+}
+
+// The processes whose parent is Pid (the engine's helper processes).
+std::vector<qint64> ChildrenOf(qint64 Pid) {
+    std::vector<qint64> children;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::ifstream file(entry.path() / "stat");
+        std::stringstream text;
+        text << file.rdbuf();
+        const std::string stat = text.str();
+        const std::size_t close = stat.rfind(')');
+        if (close == std::string::npos)
+            continue;
+        std::istringstream rest(stat.substr(close + 2));
+        char state = 0;
+        qint64 parent = 0;
+        rest >> state >> parent;
+        if (parent == Pid)
+            children.push_back(std::stoll(name));
+    }
+    return children;
+}
 
 class UpdateTabTest : public ::testing::Test {
 protected:
@@ -20,60 +55,99 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(Server.Listen());
+        // The update page follows its link as soon as it has loaded.
         Server.SetPage("/update/main1.htm",
-                       "<html><body><h1>main</h1>"
-                       "<a id='next' href='/update/page2.htm'>next</a></body></html>");
+                       "<html><body onload=\"document.getElementById('next').click()\">"
+                       "<h1>main</h1><a id='next' href='/update/page2.htm'>next</a></body></html>");
         Server.SetPage("/update/page2.htm", "<html><body><h1>second</h1></body></html>");
+    }
+
+    // Waits until the browser reports page2.htm loaded, and says whether it loaded.
+    static bool SecondPageLoaded(QSignalSpy& Loaded) {
+        const auto found = [&] {
+            for (const QList<QVariant>& signal : Loaded)
+                if (signal.at(0).toUrl().path() == QLatin1String("/update/page2.htm"))
+                    return true;
+            return false;
+        };
+        const bool seen = QTest::qWaitFor(found, LoadTimeoutMs);
+        bool ok = false;
+        for (const QList<QVariant>& signal : Loaded)
+            ok = ok || (signal.at(0).toUrl().path() == QLatin1String("/update/page2.htm") &&
+                        signal.at(1).toBool());
+        Loaded.clear();
+        return seen && ok;
     }
 };
 
 TEST_F(UpdateTabTest, LoadsTheUpdatePageAndRefreshReloadsThePageReachedByALink) {
     TDialUpFrm form(TestOptions(Server.BaseUrl()));
-    QWebEngineView* view = form.WebBrowser2;
-    QSignalSpy loaded(view, &QWebEngineView::loadFinished);
+    QSignalSpy loaded(form.WebBrowser2, &TWebBrowser::DocumentComplete);
+    // No browser runs for a window that was never shown.
+    EXPECT_FALSE(form.WebBrowser2->Running());
     form.show();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return loaded.count() >= 1; }, 30000));
-    EXPECT_TRUE(loaded.takeFirst().at(0).toBool());
-    EXPECT_EQ(view->url().path(), QStringLiteral("/update/main1.htm"));
+    ASSERT_TRUE(SecondPageLoaded(loaded));
     EXPECT_EQ(Server.Requests("/update/main1.htm"), 1);
-
-    view->page()->runJavaScript(QStringLiteral("document.getElementById('next').click();"));
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return loaded.count() >= 1 && view->url().path() == "/update/page2.htm"; }, 30000));
-    loaded.clear();
     EXPECT_EQ(Server.Requests("/update/page2.htm"), 1);
+    EXPECT_EQ(form.WebBrowser2->LocationURL().path(), QStringLiteral("/update/page2.htm"));
 
     QTest::mouseClick(form.SpeedButton43, Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return loaded.count() >= 1; }, 30000));
+    ASSERT_TRUE(SecondPageLoaded(loaded));
     EXPECT_EQ(Server.Requests("/update/page2.htm"), 2);
     EXPECT_EQ(Server.Requests("/update/main1.htm"), 1);
-    EXPECT_EQ(view->url().path(), QStringLiteral("/update/page2.htm"));
 }
 
-TEST_F(UpdateTabTest, HiddenWindowReleasesThePageAndBringsBackTheOneReachedByALink) {
+TEST_F(UpdateTabTest, HiddenWindowEndsTheBrowserAndShowingBringsBackThePageReachedByALink) {
     TDialUpFrm form(TestOptions(Server.BaseUrl()));
-    QWebEngineView* view = form.WebBrowser2;
-    QWebEnginePage* page = view->page();
-    QSignalSpy loaded(view, &QWebEngineView::loadFinished);
+    QSignalSpy loaded(form.WebBrowser2, &TWebBrowser::DocumentComplete);
     form.show();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return loaded.count() >= 1; }, 30000));
-    page->runJavaScript(QStringLiteral("document.getElementById('next').click();"));
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return loaded.count() >= 2 && view->url().path() == "/update/page2.htm"; }, 30000));
+    ASSERT_TRUE(SecondPageLoaded(loaded));
+    const qint64 browser = form.WebBrowser2->ProcessId();
+    const std::vector<qint64> helpers = ChildrenOf(browser);
+    ASSERT_TRUE(ProcessExists(browser));
+    EXPECT_FALSE(helpers.empty()) << "the engine's helper processes were not found";
 
     form.hide();
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return page->lifecycleState() == QWebEnginePage::LifecycleState::Discarded; },
-        10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !ProcessExists(browser); }, 10000));
+    EXPECT_FALSE(form.WebBrowser2->Running());
+    for (const qint64 helper : helpers)
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !ProcessExists(helper); }, 10000))
+            << "helper process " << helper << " outlived the browser";
 
-    loaded.clear();
     form.show();
-    EXPECT_EQ(page->lifecycleState(), QWebEnginePage::LifecycleState::Active);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return loaded.count() >= 1; }, 30000));
-    EXPECT_TRUE(loaded.takeFirst().at(0).toBool());
-    EXPECT_EQ(view->url().path(), QStringLiteral("/update/page2.htm"));
+    ASSERT_TRUE(SecondPageLoaded(loaded));
+    EXPECT_NE(form.WebBrowser2->ProcessId(), browser);
     EXPECT_EQ(Server.Requests("/update/page2.htm"), 2); // fetched again, not the start page
     EXPECT_EQ(Server.Requests("/update/main1.htm"), 1);
+}
+
+TEST_F(UpdateTabTest, RefreshStartsABrowserThatDiedAtItsLastPage) {
+    TDialUpFrm form(TestOptions(Server.BaseUrl()));
+    QSignalSpy loaded(form.WebBrowser2, &TWebBrowser::DocumentComplete);
+    QSignalSpy ended(form.WebBrowser2, &TWebBrowser::ProcessEnded);
+    form.show();
+    ASSERT_TRUE(SecondPageLoaded(loaded));
+    ::kill(static_cast<pid_t>(form.WebBrowser2->ProcessId()), SIGKILL);
+    ASSERT_TRUE(ended.wait(10000));
+    EXPECT_FALSE(form.WebBrowser2->Running());
+    // Nothing starts it again by itself; the refresh button does.
+    QTest::mouseClick(form.SpeedButton43, Qt::LeftButton);
+    ASSERT_TRUE(SecondPageLoaded(loaded));
+    EXPECT_EQ(Server.Requests("/update/main1.htm"), 1);
+}
+
+TEST_F(UpdateTabTest, AMissingBrowserLeavesTheTabBlankAndTheWindowWorking) {
+    TDialUpFrm::TOptions options = TestOptions(Server.BaseUrl());
+    options.BrowserProgram = QStringLiteral("/nonexistent/tornevo-browser");
+    TDialUpFrm form(options);
+    QSignalSpy ended(form.WebBrowser2, &TWebBrowser::ProcessEnded);
+    form.show();
+    ASSERT_TRUE(ended.count() > 0 || ended.wait(10000));
+    EXPECT_FALSE(form.WebBrowser2->Running());
+    QTest::mouseClick(form.SpeedButton43, Qt::LeftButton);
+    ASSERT_TRUE(ended.count() > 1 || ended.wait(10000));
+    EXPECT_EQ(form.WebBrowser2->LocationURL().path(), QStringLiteral("/update/main1.htm"));
+    EXPECT_EQ(Server.Requests("/update/main1.htm"), 0);
 }
 
 } // namespace

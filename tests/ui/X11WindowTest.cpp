@@ -20,7 +20,6 @@
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
-#include <QWebEngineView>
 #include <QWindow>
 
 #include <xcb/xcb.h>
@@ -121,7 +120,7 @@ TEST_F(ScreenshotTest, SettingsTabAsBuilt) {
 TEST_F(ScreenshotTest, EachTab) {
     TDialUpFrm form(TestOptions(Server.BaseUrl()));
     FillIn(form);
-    QSignalSpy loaded(form.WebBrowser2, &QWebEngineView::loadFinished);
+    QSignalSpy loaded(form.WebBrowser2, &TWebBrowser::DocumentComplete);
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     ASSERT_TRUE(loaded.count() > 0 || loaded.wait(30000));
@@ -233,7 +232,6 @@ int main(int argc, char** argv) {
     }
     setenv("DISPLAY", xvfb.Display().c_str(), 1);
     setenv("QT_QPA_PLATFORM", "xcb", 1);
-    TApplication::PrepareEmbeddedBrowser();
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }
