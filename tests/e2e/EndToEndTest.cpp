@@ -554,7 +554,7 @@ TEST_F(ServiceFaultTest, TheTypedPasswordStaysInTheSettingsFileAndTheService) {
         for (const pid_t pid : family) {
             const std::string command =
                 ReadFile(fs::path("/proc") / std::to_string(pid) / "cmdline");
-            browserSeen = browserSeen || command.find("QtWebEngineProcess") != std::string::npos;
+            browserSeen = browserSeen || command.find("tornevo-browser") != std::string::npos;
             for (const char* part : {"cmdline", "environ"}) {
                 const std::string text = ReadFile(fs::path("/proc") / std::to_string(pid) / part);
                 EXPECT_EQ(text.find(password), std::string::npos)

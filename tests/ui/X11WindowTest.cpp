@@ -16,6 +16,7 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProcess>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
@@ -213,6 +214,82 @@ TEST(NotificationAreaTest, ATrayAnnouncingItselfBringsTheIconBack) {
     EXPECT_EQ(restores.Count, 1);
     EXPECT_TRUE(old.isNull());
     EXPECT_NE(FindNotifyIcon(&form, TDialUpFrm::IconID), nullptr);
+}
+
+// The browser process on its own, as the update tab starts it.
+class EmbeddedBrowserTest : public ::testing::Test {
+protected:
+    TPageServer Server;
+    QProcess Browser;
+
+    void SetUp() override {
+        ASSERT_TRUE(Server.Listen());
+        Server.SetPage("/update/main1.htm", "<html><body><h1>main</h1></body></html>");
+    }
+    void TearDown() override {
+        Browser.kill();
+        Browser.waitForFinished(5000);
+    }
+
+    void Start(WId Parent) {
+        Browser.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        Browser.start(TWebBrowser::DefaultProgram(),
+                      {QStringLiteral("--size"), QStringLiteral("300x200"),
+                       QStringLiteral("--parent"), QString::number(Parent),
+                       UpdatePageUrl(Server.BaseUrl()).toString()});
+        ASSERT_TRUE(Browser.waitForStarted(10000));
+    }
+
+    // Waits serving events (the page server, the X connection) until the browser has ended.
+    bool Ended(int TimeoutMs) {
+        return QTest::qWaitFor([&] { return Browser.state() == QProcess::NotRunning; }, TimeoutMs);
+    }
+
+    static void Flush() {
+        xcb_flush(qApp->nativeInterface<QNativeInterface::QX11Application>()->connection());
+    }
+
+    static int ChildWindows(WId Parent) {
+        auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+        xcb_connection_t* connection = x11->connection();
+        xcb_query_tree_reply_t* tree = xcb_query_tree_reply(
+            connection, xcb_query_tree(connection, static_cast<xcb_window_t>(Parent)), nullptr);
+        const int count = tree ? xcb_query_tree_children_length(tree) : -1;
+        std::free(tree);
+        return count;
+    }
+};
+
+TEST_F(EmbeddedBrowserTest, LivesInsideTheGivenWindowAndEndsWithIt) {
+    QWindow host;
+    host.resize(300, 200);
+    host.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+    Start(host.winId());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            Browser.waitForReadyRead(50);
+            return Browser.readAllStandardOutput().contains("loaded 1 ") || !Browser.isOpen();
+        },
+        30000));
+    EXPECT_EQ(ChildWindows(host.winId()), 1);
+
+    host.destroy();
+    Flush();
+    ASSERT_TRUE(Ended(10000)) << "the browser outlived its window";
+    EXPECT_EQ(Browser.exitStatus(), QProcess::NormalExit);
+}
+
+TEST_F(EmbeddedBrowserTest, AWindowAlreadyGoneEndsTheBrowserWithoutAWindowOfItsOwn) {
+    QWindow gone;
+    gone.create();
+    const WId id = gone.winId();
+    gone.destroy();
+    Flush();
+    Start(id);
+    ASSERT_TRUE(Ended(30000));
+    EXPECT_EQ(Browser.exitCode(), 1);
+    EXPECT_FALSE(Browser.readAllStandardOutput().contains("loaded"));
 }
 
 } // namespace
