@@ -21,9 +21,14 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
+
+// Timer1's interval: the redial cycle counts seconds.
+constexpr std::chrono::milliseconds Timer1Interval{1000};
 
 // The unit's initialisation and finalisation: the lookup table lives before the window is
 // created and after it is gone.
@@ -125,7 +130,7 @@ TDialUpFrm::TDialUpFrm(const TOptions& Options)
       FEngine(*this, *this), FSiteUrl(Options.SiteUrl), FSettingsPath(Options.SettingsPath),
       FBrowserProgram(Options.BrowserProgram),
       // Notification areas announce a restart to every window; the icon is added again then.
-      FIconRestoreMsg(TaskbarCreatedMessage()) {
+      FIconRestoreMsg(TaskbarCreatedMessage()), FClock(Options.Clock) {
     CreateComponents();
     FEngine.SetSaveSettings([this] { SaveSettings(*this, FSettingsPath); });
     // A failure ends the creation handler where it happened and is shown; the window stays
@@ -273,17 +278,20 @@ void TDialUpFrm::CreateComponents() {
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(1000);
+    Timer1->setInterval(Timer1Interval);
     // A coarse timer may fire up to 5% early or late, which would skew the schedule.
     Timer1->setTimerType(Qt::PreciseTimer);
     Timer1->setSingleShot(false);
     connect(Timer1, &QTimer::timeout, this, [this] {
         TraceTick();
+        // The tick's second runs from when it was due, however late its handler runs.
+        const auto outerTickDue = std::exchange(FTickDue, FTimerDue);
         try {
             Timer1Timer();
         } catch (...) {
             TApplication::HandleException();
         }
+        FTickDue = outerTickDue;
     });
 
     PopupMenu = new QMenu(this);
@@ -348,6 +356,8 @@ void TDialUpFrm::Timer1Timer() {
 }
 
 void TDialUpFrm::CheckBox1Click() {
+    // The switch starts a second of its own, also when clicked during a tick's waits.
+    FTickDue.reset();
     FEngine.CheckBox1Click();
 }
 
@@ -508,11 +518,25 @@ bool TDialUpFrm::SwitchChecked() const {
 }
 
 void TDialUpFrm::SetTimerEnabled(bool Enabled) {
-    // As a window timer: enabling a running timer does not restart its second.
-    if (Enabled && !Timer1->isActive())
-        Timer1->start();
-    else if (!Enabled)
+    if (!Enabled) {
         Timer1->stop();
+        Timer1->setInterval(Timer1Interval);
+        FTimerDue.reset();
+        return;
+    }
+    // As a window timer: enabling a running timer does not restart its second.
+    if (Timer1->isActive())
+        return;
+    // After a tick that ended within its second only the rest of it is armed, so neither the
+    // tick's work nor its handler's lateness shifts the schedule; a longer tick and the switch
+    // arm a full second.
+    const auto now = FClock();
+    const auto full = now + Timer1Interval;
+    const auto due = FTickDue && now < *FTickDue + Timer1Interval
+                         ? std::min(*FTickDue + Timer1Interval, full)
+                         : full;
+    FTimerDue = due;
+    Timer1->start(std::chrono::round<std::chrono::milliseconds>(due - now));
 }
 
 // The cycle waits with Sleep and then serves the messages that queued up meanwhile. Here the

@@ -16,7 +16,10 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 
 class QAction;
@@ -45,6 +48,10 @@ public:
         std::string SettingsPath = SettingsFilePath();
         // The update tab's browser program.
         QString BrowserProgram = TWebBrowser::DefaultProgram();
+        // The monotonic clock Timer1's schedule is kept by.
+        std::function<std::chrono::steady_clock::time_point()> Clock = [] {
+            return std::chrono::steady_clock::now();
+        };
     };
 
     // Creates the components and runs FormCreate; destruction runs FormDestroy.
@@ -179,6 +186,11 @@ private:
     NOTIFYICONDATAA FIconData;
     std::uint32_t FIconRestoreMsg = 0;
     int FModalLevel = 0;
+    std::function<std::chrono::steady_clock::time_point()> FClock;
+    // When the armed Timer1 is due, and when the tick that Timer1 started and that is running
+    // now was due.
+    std::optional<std::chrono::steady_clock::time_point> FTimerDue;
+    std::optional<std::chrono::steady_clock::time_point> FTickDue;
 };
 
 // The program's icon: 32 x 32 pixels in 16 colours.

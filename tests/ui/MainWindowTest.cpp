@@ -26,6 +26,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -615,6 +616,111 @@ TEST_F(SwitchTest, TheWindowServesItsEventsDuringTheHangUpWait) {
     EXPECT_FALSE(Form->Timer1->isActive());
     EXPECT_FALSE(RedialPending.load());
     EXPECT_EQ(Form->Label1->text(), QStringLiteral("0"));
+}
+
+// Timer1's schedule on a clock the test moves. A tick stops the timer and enables it again at
+// its end; the timer's expiry is what the test raises, so nothing waits on the real clock.
+struct ScheduleTick {
+    int EndedAfterDue; // ms from when the tick was due to its end: its handler's lateness + work
+    int Armed;         // ms armed at its end
+};
+
+struct ScheduleCase {
+    const char* Name;
+    std::vector<ScheduleTick> Ticks;
+};
+
+void PrintTo(const ScheduleCase& c, std::ostream* os) {
+    *os << c.Name;
+}
+
+class TimerScheduleTest : public ::testing::Test {
+protected:
+    std::chrono::steady_clock::time_point Now{std::chrono::hours(1)};
+    std::unique_ptr<TDialUpFrm> Form;
+    ras::SimulatedRas Service;
+
+    void SetUp() override {
+        RedialPending = false;
+        CurrentConnection = 0;
+        SetRasService(&Service);
+        auto options = TestOptions(Site);
+        options.Clock = [this] { return Now; };
+        Form = std::make_unique<TDialUpFrm>(options);
+    }
+    void TearDown() override {
+        Form.reset();
+        Service.WaitIdle();
+        SetRasService(nullptr);
+    }
+
+    // Timer1 expires and its handler runs the tick.
+    void Expire() { ASSERT_TRUE(QMetaObject::invokeMethod(Form->Timer1, "timeout")); }
+};
+
+class TimerScheduleCaseTest : public TimerScheduleTest,
+                              public ::testing::WithParamInterface<ScheduleCase> {};
+
+TEST_P(TimerScheduleCaseTest, ATickWithinItsSecondKeepsTheScheduleALongerOneRestartsIt) {
+    Form->CheckBox1->click();
+    ASSERT_TRUE(Form->Timer1->isActive());
+    ASSERT_EQ(Form->Timer1->interval(), 1000);
+    auto due = Now + std::chrono::milliseconds(1000);
+    for (const ScheduleTick& tick : GetParam().Ticks) {
+        Now = due + std::chrono::milliseconds(tick.EndedAfterDue);
+        Expire();
+        EXPECT_TRUE(Form->Timer1->isActive());
+        EXPECT_EQ(Form->Timer1->interval(), tick.Armed)
+            << "tick ending " << tick.EndedAfterDue << " ms after it was due";
+        due = Now + std::chrono::milliseconds(Form->Timer1->interval());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ticks, TimerScheduleCaseTest,
+    ::testing::Values(
+        ScheduleCase{"OnTime", {{0, 1000}, {0, 1000}}},
+        // Late handlers do not add up: each tick is armed for what is left of its second.
+        ScheduleCase{"CountingTicksLate", {{3, 997}, {2, 998}, {0, 1000}}},
+        ScheduleCase{"EndingInItsLastMillisecond", {{999, 1}, {0, 1000}}},
+        ScheduleCase{"TakingItsWholeSecond", {{1000, 1000}, {2, 998}}},
+        // A hang-up and its waits: the next tick comes a full second after the tick ended.
+        ScheduleCase{"HangUpAndPause", {{5300, 1000}, {3, 997}}}),
+    [](const ::testing::TestParamInfo<ScheduleCase>& info) { return info.param.Name; });
+
+// A tick called other than by the timer's expiry has no second of its own to keep.
+TEST_F(TimerScheduleTest, ATickNotStartedByTheTimerArmsAFullSecond) {
+    Form->CheckBox1->click();
+    Now += std::chrono::milliseconds(1300);
+    Form->Timer1Timer();
+    EXPECT_EQ(Form->Timer1->interval(), 1000);
+    Now += std::chrono::milliseconds(200);
+    Form->Timer1Timer();
+    EXPECT_EQ(Form->Timer1->interval(), 1000);
+}
+
+// Turned on during a tick's pause, the switch arms a full second from the click, not the rest
+// of the tick's second.
+TEST_F(TimerScheduleTest, TheSwitchClickedDuringATicksWaitArmsAFullSecond) {
+    Service.AddEntry("ADSL");
+    Form->edtDialer->addItem(QStringLiteral("ADSL"));
+    Form->edtDialer->setCurrentIndex(Form->edtDialer->count() - 1);
+    Form->edtDialTime->setText(QStringLiteral("3"));
+    Form->edtDialWaintTime->setText(QStringLiteral("1"));
+    Form->CheckBox1->click();
+    RedialPending = true; // a cycle is on: the next tick pauses, then dials
+    std::optional<int> armedByClick;
+    QTimer::singleShot(0, Form.get(), [&] {
+        Now += std::chrono::milliseconds(300);
+        Form->CheckBox1->click();
+        Form->CheckBox1->click();
+        armedByClick = Form->Timer1->interval();
+    });
+    Now += std::chrono::milliseconds(1000);
+    Expire();
+    ASSERT_TRUE(armedByClick.has_value());
+    EXPECT_EQ(*armedByClick, 1000);
+    EXPECT_TRUE(Form->Timer1->isActive());
 }
 
 } // namespace
