@@ -25,6 +25,8 @@ int main(int argc, char* argv[]) {
     {
         TDialUpFrm DialUpFrm;
         signalExit.SetHandler([&DialUpFrm] { DialUpFrm.E1Click(); });
+        // The window is shown next: its update page's browser starts up meanwhile.
+        DialUpFrm.WebBrowser2->Prestart();
         DialUpFrm.AddTrayIcon();
         DialUpFrm.ShowModal();
         TApplication::Run();

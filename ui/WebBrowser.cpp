@@ -23,8 +23,13 @@ constexpr qsizetype MaxLineBytes = 64 * 1024;
 
 TWebBrowser::TWebBrowser(QWidget* Parent, const QString& Program)
     : QWidget(Parent), FProgram(Program) {
-    // The browser's window goes inside this one; the ancestors stay drawn by the program.
-    setAttribute(Qt::WA_DontCreateNativeAncestors);
+    // The browser's window goes inside this one, the only native child: the rest of the
+    // window, the one-second display included, stays drawn into one surface.
+    if (Embeddable()) {
+        QCoreApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
+        setAttribute(Qt::WA_DontCreateNativeAncestors);
+        setAttribute(Qt::WA_NativeWindow);
+    }
     setAutoFillBackground(true);
     QPalette blank = palette();
     blank.setColor(QPalette::Window, Qt::white);
@@ -74,6 +79,17 @@ void TWebBrowser::Restore() {
         Start();
 }
 
+void TWebBrowser::Prestart() {
+    if (!FProcess && FLocation.isValid())
+        Start();
+}
+
+bool TWebBrowser::Embeddable() {
+    // Only X11 lets a window of another process live inside ours; elsewhere the browser
+    // shows a window of its own.
+    return QGuiApplication::platformName() == QLatin1String("xcb");
+}
+
 void TWebBrowser::Release() {
     QProcess* process = FProcess;
     if (!process)
@@ -102,9 +118,7 @@ void TWebBrowser::Start() {
     FProcess = process;
     QStringList arguments{QStringLiteral("--size"),
                           QStringLiteral("%1x%2").arg(width()).arg(height())};
-    // Only X11 lets a window of another process live inside ours; elsewhere the browser
-    // shows a window of its own.
-    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+    if (Embeddable())
         arguments << QStringLiteral("--parent") << QString::number(winId());
     arguments << QString::fromLatin1(FLocation.toEncoded());
     process->setProgram(FProgram);

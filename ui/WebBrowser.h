@@ -33,6 +33,9 @@ public:
 
     // Starts the browser at LocationURL when the window is shown and it is not running.
     void Restore();
+    // Starts the browser now, for a window that is about to be shown: its start-up then runs
+    // beside the window's own.
+    void Prestart();
     // Ends the browser and its processes; LocationURL stays.
     void Release();
 
@@ -52,6 +55,7 @@ protected:
     void resizeEvent(QResizeEvent* Event) override;
 
 private:
+    static bool Embeddable();
     void Start();
     void ReadOutput();
     void Send(const QByteArray& Line);

@@ -526,30 +526,8 @@ TEST_F(ServiceFaultTest, TheTypedPasswordStaysInTheSettingsFileAndTheService) {
 
     const auto expectNowhere = [&](const std::string& Where, bool Running) {
         // The program and its descendants, found through their parents.
-        std::vector<pid_t> family{Program.Pid()};
-        for (bool grown = true; grown;) {
-            grown = false;
-            for (const auto& entry : fs::directory_iterator("/proc")) {
-                const std::string name = entry.path().filename().string();
-                if (name.find_first_not_of("0123456789") != std::string::npos)
-                    continue;
-                const pid_t pid = std::stoi(name);
-                if (std::find(family.begin(), family.end(), pid) != family.end())
-                    continue;
-                const std::string stat = ReadFile(entry.path() / "stat");
-                const std::size_t close = stat.rfind(')');
-                if (close == std::string::npos)
-                    continue;
-                std::istringstream rest(stat.substr(close + 2));
-                char state = 0;
-                pid_t parent = 0;
-                rest >> state >> parent;
-                if (std::find(family.begin(), family.end(), parent) != family.end()) {
-                    family.push_back(pid);
-                    grown = true;
-                }
-            }
-        }
+        std::vector<pid_t> family = Descendants(Program.Pid());
+        family.insert(family.begin(), Program.Pid());
         bool browserSeen = false;
         for (const pid_t pid : family) {
             const std::string command =

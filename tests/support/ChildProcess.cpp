@@ -1,5 +1,10 @@
 #include "ChildProcess.h"
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <utility>
+
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -136,4 +141,37 @@ bool TXvfb::Start(std::string& Error) {
     }
     FDisplay = ":" + number;
     return true;
+}
+
+std::vector<pid_t> Descendants(pid_t Root) {
+    std::vector<std::pair<pid_t, pid_t>> parents; // (pid, parent)
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::ifstream file(entry.path() / "stat");
+        std::stringstream text;
+        text << file.rdbuf();
+        const std::string stat = text.str();
+        const std::size_t close = stat.rfind(')');
+        if (close == std::string::npos)
+            continue;
+        std::istringstream rest(stat.substr(close + 2));
+        char state = 0;
+        pid_t parent = 0;
+        rest >> state >> parent;
+        parents.emplace_back(static_cast<pid_t>(std::stol(name)), parent);
+    }
+    std::vector<pid_t> found;
+    std::vector<pid_t> todo{Root};
+    while (!todo.empty()) {
+        const pid_t next = todo.back();
+        todo.pop_back();
+        for (const auto& [pid, parent] : parents)
+            if (parent == next) {
+                found.push_back(pid);
+                todo.push_back(pid);
+            }
+    }
+    return found;
 }

@@ -49,6 +49,10 @@ private:
     std::string FDisplay;
 };
 
+// The processes descended from Root (children, their children, ...), found through their
+// parents in /proc; Root itself not included.
+std::vector<pid_t> Descendants(pid_t Root);
+
 // Waits until Condition holds, polling every Step, for at most Timeout.
 template <typename Predicate>
 bool WaitFor(Predicate&& Condition, std::chrono::milliseconds Timeout,

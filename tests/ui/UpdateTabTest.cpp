@@ -1,6 +1,7 @@
 // The update tab against pages served by the test on 127.0.0.1. The browser runs in a process
 // of its own, on the same (offscreen) platform as the tests.
 
+#include "ChildProcess.h"
 #include "DialUpUnit.h"
 #include "PageServer.h"
 #include "TestForms.h"
@@ -12,9 +13,6 @@
 #include <QToolButton>
 
 #include <csignal>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 namespace {
@@ -23,30 +21,6 @@ constexpr int LoadTimeoutMs = 30000;
 
 bool ProcessExists(qint64 Pid) {
     return Pid > 0 && ::kill(static_cast<pid_t>(Pid), 0) == 0;
-}
-
-// The processes whose parent is Pid (the engine's helper processes).
-std::vector<qint64> ChildrenOf(qint64 Pid) {
-    std::vector<qint64> children;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-        const std::string name = entry.path().filename().string();
-        if (name.find_first_not_of("0123456789") != std::string::npos)
-            continue;
-        std::ifstream file(entry.path() / "stat");
-        std::stringstream text;
-        text << file.rdbuf();
-        const std::string stat = text.str();
-        const std::size_t close = stat.rfind(')');
-        if (close == std::string::npos)
-            continue;
-        std::istringstream rest(stat.substr(close + 2));
-        char state = 0;
-        qint64 parent = 0;
-        rest >> state >> parent;
-        if (parent == Pid)
-            children.push_back(std::stoll(name));
-    }
-    return children;
 }
 
 class UpdateTabTest : public ::testing::Test {
@@ -104,13 +78,13 @@ TEST_F(UpdateTabTest, HiddenWindowEndsTheBrowserAndShowingBringsBackThePageReach
     ASSERT_TRUE(SecondPageLoaded(loaded));
     const qint64 browser = form.WebBrowser2->ProcessId();
     // Any helper process the engine started goes with the browser.
-    const std::vector<qint64> helpers = ChildrenOf(browser);
+    const std::vector<pid_t> helpers = Descendants(static_cast<pid_t>(browser));
     ASSERT_TRUE(ProcessExists(browser));
 
     form.hide();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !ProcessExists(browser); }, 10000));
     EXPECT_FALSE(form.WebBrowser2->Running());
-    for (const qint64 helper : helpers)
+    for (const pid_t helper : helpers)
         EXPECT_TRUE(QTest::qWaitFor([&] { return !ProcessExists(helper); }, 10000))
             << "helper process " << helper << " outlived the browser";
 
@@ -118,6 +92,18 @@ TEST_F(UpdateTabTest, HiddenWindowEndsTheBrowserAndShowingBringsBackThePageReach
     ASSERT_TRUE(SecondPageLoaded(loaded));
     EXPECT_NE(form.WebBrowser2->ProcessId(), browser);
     EXPECT_EQ(Server.Requests("/update/page2.htm"), 2); // fetched again, not the start page
+    EXPECT_EQ(Server.Requests("/update/main1.htm"), 1);
+}
+
+TEST_F(UpdateTabTest, APrestartedBrowserLoadsBeforeTheWindowShowsAndStaysWhenItDoes) {
+    TDialUpFrm form(TestOptions(Server.BaseUrl()));
+    QSignalSpy loaded(form.WebBrowser2, &TWebBrowser::DocumentComplete);
+    form.WebBrowser2->Prestart();
+    ASSERT_TRUE(SecondPageLoaded(loaded));
+    const qint64 browser = form.WebBrowser2->ProcessId();
+    form.show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form.WebBrowser2->ProcessId(), browser);
     EXPECT_EQ(Server.Requests("/update/main1.htm"), 1);
 }
 
