@@ -16,6 +16,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -123,6 +124,48 @@ TEST_F(StartupTest, DestroyingTheWindowRemovesTheIconAndSavesTheSettings) {
     EXPECT_TRUE(saved.contains("dialuser=edited\r\n"));
     EXPECT_TRUE(saved.contains("dialtime=300\r\n"));
     EXPECT_TRUE(saved.contains("start=0\r\n"));
+}
+
+// The platform chosen before the application starts: X11 where it is there, unless the user
+// named one.
+TEST(PreferX11Test, ChoosesX11OnlyWhenNothingWasChosenAndX11IsThere) {
+    struct Case {
+        const char* Platform; // nullptr: unset
+        const char* Display;
+        const char* Expected;
+    };
+    const Case cases[] = {
+        {nullptr, ":0", "xcb"},
+        {"wayland", ":0", "wayland"},
+        {"offscreen", ":0", "offscreen"},
+        {nullptr, nullptr, nullptr},
+        {"", nullptr, ""},
+    };
+    const auto set = [](const char* Name, const char* Value) {
+        if (Value)
+            qputenv(Name, Value);
+        else
+            qunsetenv(Name);
+    };
+    const auto saved = [](const char* Name) -> std::optional<QByteArray> {
+        if (!qEnvironmentVariableIsSet(Name))
+            return std::nullopt;
+        return qgetenv(Name);
+    };
+    const std::optional<QByteArray> platform = saved("QT_QPA_PLATFORM");
+    const std::optional<QByteArray> display = saved("DISPLAY");
+    for (const Case& c : cases) {
+        set("QT_QPA_PLATFORM", c.Platform);
+        set("DISPLAY", c.Display);
+        TApplication::PreferX11();
+        EXPECT_EQ(qEnvironmentVariableIsSet("QT_QPA_PLATFORM"), c.Expected != nullptr)
+            << (c.Platform ? c.Platform : "(unset)") << " " << (c.Display ? c.Display : "");
+        if (c.Expected) {
+            EXPECT_EQ(qgetenv("QT_QPA_PLATFORM"), QByteArray(c.Expected));
+        }
+    }
+    set("QT_QPA_PLATFORM", platform ? platform->constData() : nullptr);
+    set("DISPLAY", display ? display->constData() : nullptr);
 }
 
 } // namespace
