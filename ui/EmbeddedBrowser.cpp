@@ -5,6 +5,7 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QApplication>
+#include <QLoggingCategory>
 #include <QSocketNotifier>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -144,6 +145,9 @@ int RunBrowser(int argc, char* argv[]) {
     QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
     if (!flags.contains("--single-process"))
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", (flags + " --single-process").trimmed());
+    // The engine's start-up report and the page's own console are no news to the user;
+    // QT_LOGGING_RULES can bring them back.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false\njs=false"));
     QApplication application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
 
