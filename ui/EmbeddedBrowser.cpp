@@ -2,6 +2,7 @@
 
 #include "Forms.h"
 #include "SignalExit.h"
+#include "WebBrowser.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QApplication>
@@ -54,29 +55,20 @@ private:
             QCoreApplication::exit(0);
             return;
         }
-        FPending.append(buffer, n);
-        qsizetype end;
-        while ((end = FPending.indexOf('\n')) >= 0) {
-            Run(FPending.left(end).trimmed());
-            FPending.remove(0, end + 1);
-        }
-        if (FPending.size() > 64 * 1024)
-            FPending.clear();
+        for (const TBrowserLine& line : TakeBrowserLines(FPending, QByteArray(buffer, n)))
+            Run(line);
     }
 
-    void Run(const QByteArray& Line) {
-        const qsizetype space = Line.indexOf(' ');
-        const QByteArray verb = space < 0 ? Line : Line.left(space);
-        const QByteArray rest = space < 0 ? QByteArray() : Line.mid(space + 1);
-        if (verb == "navigate") {
-            const QUrl url = QUrl::fromEncoded(rest);
+    void Run(const TBrowserLine& Line) {
+        if (Line.Verb == "navigate") {
+            const QUrl url = QUrl::fromEncoded(Line.Rest);
             if (url.isValid())
                 FView.setUrl(url);
-        } else if (verb == "reload") {
+        } else if (Line.Verb == "reload") {
             FView.reload();
-        } else if (verb == "size") {
-            const QSize size =
-                ParseSize(QString::fromLatin1(rest).replace(QLatin1Char(' '), QLatin1Char('x')));
+        } else if (Line.Verb == "size") {
+            const QSize size = ParseSize(
+                QString::fromLatin1(Line.Rest).replace(QLatin1Char(' '), QLatin1Char('x')));
             if (size.isValid())
                 FView.resize(size);
         }

@@ -21,6 +21,22 @@ constexpr qsizetype MaxLineBytes = 64 * 1024;
 
 } // namespace
 
+QList<TBrowserLine> TakeBrowserLines(QByteArray& Buffer, const QByteArray& Data) {
+    Buffer += Data;
+    QList<TBrowserLine> lines;
+    qsizetype end;
+    while ((end = Buffer.indexOf('\n')) >= 0) {
+        const QByteArray line = Buffer.left(end).trimmed();
+        Buffer.remove(0, end + 1);
+        const qsizetype space = line.indexOf(' ');
+        lines.append(space < 0 ? TBrowserLine{line, {}}
+                               : TBrowserLine{line.left(space), line.mid(space + 1)});
+    }
+    if (Buffer.size() > MaxLineBytes)
+        Buffer.clear();
+    return lines;
+}
+
 TWebBrowser::TWebBrowser(QWidget* Parent, const QString& Program)
     : QWidget(Parent), FProgram(Program) {
     // The browser's window goes inside this one, the only native child: the rest of the
@@ -154,25 +170,15 @@ void TWebBrowser::Ended(QProcess* Process) {
 void TWebBrowser::ReadOutput() {
     if (!FProcess)
         return;
-    FPending += FProcess->readAllStandardOutput();
-    // Lines are short; a browser writing without end is not allowed to fill our memory.
-    if (FPending.size() > MaxLineBytes && FPending.indexOf('\n') < 0)
-        FPending.clear();
-    qsizetype end;
-    while ((end = FPending.indexOf('\n')) >= 0) {
-        const QByteArray line = FPending.left(end).trimmed();
-        FPending.remove(0, end + 1);
-        const qsizetype space = line.indexOf(' ');
-        const QByteArray verb = space < 0 ? line : line.left(space);
-        const QByteArray rest = space < 0 ? QByteArray() : line.mid(space + 1);
-        if (verb == "url") {
-            FLocation = QUrl::fromEncoded(rest);
+    for (const TBrowserLine& line : TakeBrowserLines(FPending, FProcess->readAllStandardOutput())) {
+        if (line.Verb == "url") {
+            FLocation = QUrl::fromEncoded(line.Rest);
             emit NavigateComplete(FLocation);
-        } else if (verb == "loaded" && rest.size() >= 1) {
-            const QUrl url = QUrl::fromEncoded(rest.mid(2));
+        } else if (line.Verb == "loaded" && !line.Rest.isEmpty()) {
+            const QUrl url = QUrl::fromEncoded(line.Rest.mid(2));
             if (url.isValid())
                 FLocation = url;
-            emit DocumentComplete(url, rest.startsWith('1'));
+            emit DocumentComplete(url, line.Rest.startsWith('1'));
         }
     }
 }

@@ -14,6 +14,16 @@
 
 class QProcess;
 
+// One line between the program and its browser process: "VERB REST".
+struct TBrowserLine {
+    QByteArray Verb;
+    QByteArray Rest;
+};
+
+// Appends Data to Buffer and takes out the complete lines it now holds. A line without end is
+// dropped rather than kept growing.
+QList<TBrowserLine> TakeBrowserLines(QByteArray& Buffer, const QByteArray& Data);
+
 class TWebBrowser : public QWidget {
     Q_OBJECT
 public:
